@@ -1,0 +1,3 @@
+#include "hosts/entry.hpp"
+
+int main(int argc, char** argv) { return talvero::RunProgram(argc, argv); }

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "log/clock.hpp"
+
+namespace talvero {
+
+// The machine's local time.
+class SystemClock final : public Clock {
+ public:
+  TDateTime Now() const override;
+};
+
+}  // namespace talvero
