@@ -5,8 +5,6 @@
 
 namespace talvero {
 
-enum class HostKind { Service, Desktop };
-
 // Counters shown by the desktop host; they start at 0 with every start.
 enum class Counter { ReceiveMsg, SendCmd, SendToMs };
 
