@@ -8,7 +8,7 @@
 namespace talvero {
 
 // Transport of a unit's last valid frame, as kept in its record and its file record.
-enum class TrProto : uint8_t { Unknown = 0, Tcp = 1, Udp = 2 };
+enum class TransportKind : uint8_t { Unknown = 0, Tcp = 1, Udp = 2 };
 
 // The way back to a unit: one accepted TCP connection, or the UDP server's
 // binding (which always addresses the sender of its most recent datagram).
@@ -18,7 +18,7 @@ enum class TrProto : uint8_t { Unknown = 0, Tcp = 1, Udp = 2 };
 class Transport {
  public:
   virtual ~Transport() = default;
-  virtual TrProto Kind() const = 0;
+  virtual TransportKind Kind() const = 0;
   // Writes data to the unit as one frame; throws std::runtime_error on failure
   // (a closed connection included).
   virtual void Send(std::string_view data) = 0;

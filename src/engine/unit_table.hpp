@@ -24,7 +24,7 @@ struct TUnitStruct {
   uint8_t Active = 0;
   uint8_t Reserved = 0;  // handed out by FindFirstFreeUnitNr; memory only
   uint8_t CommTrFlags = 0;
-  TrProto TrProto = TrProto::Unknown;
+  TransportKind TrProto = TransportKind::Unknown;
   BoundedText<15> IP;
   int32_t Port = 0;
   TDateTime LastMsgTime;
