@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace talvero {
+
+// The serial line to the monitoring software (9600 8N1, no flow control).
+class SerialPort {
+ public:
+  using ChunkHandler = std::function<void(std::string_view chunk)>;
+
+  virtual ~SerialPort() = default;
+  // Opens the device of this name, closing the one open under another name
+  // first. Gives false when the device cannot be opened.
+  virtual bool Open(const std::string& name) = 0;
+  virtual void Close() = 0;
+  virtual bool IsOpen() const = 0;
+  // The name of the open device; empty when closed.
+  virtual std::string Name() const = 0;
+  // Hands the bytes over for transmission and returns at once.
+  virtual void Write(std::string_view bytes) = 0;
+  // Bytes that came in together arrive as one chunk, on the event thread.
+  virtual void SetChunkHandler(ChunkHandler handler) = 0;
+};
+
+}  // namespace talvero
