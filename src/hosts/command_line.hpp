@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace talvero {
+
+enum class RunMode {
+  Console,    // the service console (no option)
+  Monitor,    // the desktop host with its monitor (--monitor)
+  Service,    // the service host in the foreground (--service)
+  Install,    // register the systemd unit (-INSTALL)
+  Uninstall,  // remove the systemd unit (-UNINSTALL)
+  Help,       // print the usage text
+};
+
+struct CommandLine {
+  RunMode mode = RunMode::Console;
+  bool silent = false;  // -SILENT beside -INSTALL or -UNINSTALL
+  std::string home;     // empty: the folder of the executable
+  std::string uiHost = "127.0.0.1";
+  uint16_t uiPort = 33666;
+  std::string devDir = "/dev";
+};
+
+struct CommandLineResult {
+  std::optional<CommandLine> line;
+  std::string error;  // why the command line was refused, when line is empty
+};
+
+// Reads the arguments after the program name. The registration switches are
+// recognised anywhere, after "-" or "/", in any letter case.
+CommandLineResult ParseCommandLine(const std::vector<std::string_view>& args);
+
+std::string UsageText(std::string_view program);
+
+}  // namespace talvero
