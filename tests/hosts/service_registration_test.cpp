@@ -1,0 +1,109 @@
+#include "hosts/service_registration.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "support/temp_dir.hpp"
+
+namespace talvero {
+namespace {
+
+class FakeServiceManager final : public ServiceManager {
+ public:
+  std::string Systemctl(const std::vector<std::string>& args) override {
+    std::string call;
+    for (const auto& a : args) {
+      call += (call.empty() ? "" : " ") + a;
+    }
+    calls.push_back(call);
+    return call == failOn ? "Failed to connect to bus" : "";
+  }
+  std::vector<std::string> calls;
+  std::string failOn;
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+UnitFileSettings Settings() {
+  UnitFileSettings s;
+  s.executable = "/opt/talvero/talvero";
+  s.home = "/opt/talvero";
+  return s;
+}
+
+TEST(ServiceRegistration, InstallWritesTheUnitReloadsAndEnables) {
+  testing::TempDir dir;
+  FakeServiceManager manager;
+  const auto result = InstallService(manager, Settings(), dir.path());
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.message, "Service installed successfully");
+  EXPECT_EQ(manager.calls,
+            (std::vector<std::string>{"daemon-reload", "enable TalveroService.service"}));
+  EXPECT_EQ(ReadFile(dir.path() / "TalveroService.service"),
+            "[Unit]\n"
+            "Description=Talvero\n"
+            "After=network.target\n"
+            "\n"
+            "[Service]\n"
+            "Type=notify\n"
+            "ExecStart=/opt/talvero/talvero --service\n"
+            "WorkingDirectory=/opt/talvero\n"
+            "\n"
+            "[Install]\n"
+            "WantedBy=multi-user.target\n");
+}
+
+TEST(ServiceRegistration, TheUnitCarriesAGivenHomeAndDeviceFolderQuoted) {
+  UnitFileSettings s = Settings();
+  s.home = "/srv/alarm station";
+  s.homeGiven = true;
+  s.devDir = "/tmp/dev";
+  const std::string text = UnitFileText(s);
+  EXPECT_NE(text.find("ExecStart=/opt/talvero/talvero --service --home \"/srv/alarm station\" "
+                      "--dev-dir /tmp/dev\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("WorkingDirectory=\"/srv/alarm station\"\n"), std::string::npos);
+}
+
+TEST(ServiceRegistration, FailuresNameTheServiceAndTheError) {
+  testing::TempDir dir;
+  FakeServiceManager manager;
+  manager.failOn = "enable TalveroService.service";
+  auto result = InstallService(manager, Settings(), dir.path());
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.message,
+            "Service \"Talvero\" failed to install with error: \"Failed to connect to bus\"");
+
+  result = InstallService(manager, Settings(), dir.path() / "missing");
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.message.find("failed to install with error: \"cannot write"), std::string::npos);
+}
+
+TEST(ServiceRegistration, UninstallDisablesRemovesAndReloads) {
+  testing::TempDir dir;
+  FakeServiceManager manager;
+  ASSERT_TRUE(InstallService(manager, Settings(), dir.path()).ok);
+  manager.calls.clear();
+  const auto result = UninstallService(manager, dir.path());
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.message, "Service uninstalled successfully");
+  EXPECT_EQ(manager.calls,
+            (std::vector<std::string>{"disable TalveroService.service", "daemon-reload"}));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "TalveroService.service"));
+
+  const auto again = UninstallService(manager, dir.path());
+  EXPECT_FALSE(again.ok);
+  EXPECT_EQ(again.message,
+            "Service \"Talvero\" failed to uninstall with error: \"TalveroService.service is not "
+            "installed\"");
+}
+
+}  // namespace
+}  // namespace talvero
