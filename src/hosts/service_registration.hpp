@@ -4,19 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/service_manager.hpp"
+
 namespace talvero {
 
 inline constexpr const char* kServiceName = "TalveroService";
 inline constexpr const char* kServiceDisplayName = "Talvero";
 inline constexpr const char* kUnitDir = "/etc/systemd/system";
-
-// The calls registration makes to the service manager.
-class ServiceManager {
- public:
-  virtual ~ServiceManager() = default;
-  // Runs systemctl with these arguments; gives its failure text, empty on success.
-  virtual std::string Systemctl(const std::vector<std::string>& args) = 0;
-};
 
 struct UnitFileSettings {
   std::filesystem::path executable;  // absolute
