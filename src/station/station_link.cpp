@@ -1,0 +1,121 @@
+#include "station/station_link.hpp"
+
+#include <fmt/format.h>
+
+#include <utility>
+
+#include "log/guard.hpp"
+
+namespace talvero {
+
+StationLink::StationLink(SerialPort& port, const Clock& clock, TimerFactory& timers, Logger& log,
+                         HostKind host, HostObserver& observer, const Settings& settings)
+    : port_(port),
+      clock_(clock),
+      log_(log),
+      host_(host),
+      observer_(observer),
+      settings_(settings),
+      TimerSBSend(timers.MakeTimer(
+          TimerKind::Periodic, [this] { Guarded(log_, "SendBufHead", [&] { SendBufHead(); }); })),
+      TimerPingDR(timers.MakeTimer(TimerKind::Periodic, [this] {
+        Guarded(log_, "PingMonitSoft", [&] { PingMonitSoft(); });
+      })) {
+  port_.SetChunkHandler(
+      [this](std::string_view chunk) { Guarded(log_, "SendBufAck", [&] { SendBufAck(chunk); }); });
+}
+
+StationLink::~StationLink() {
+  port_.SetChunkHandler({});
+}
+
+void StationLink::AddToSendBuf(StationLine line) {
+  queue_.push_back(std::move(line));
+  SendBufHead();
+}
+
+void StationLink::AppendToSendBuf(StationLine line) {
+  queue_.push_back(std::move(line));
+}
+
+bool StationLink::HeadDue() const {
+  const TDateTime now = clock_.Now();
+  if (now >= nextSendTime_) {
+    return true;
+  }
+  // A clock set back must not hold the head for as long as the jump.
+  return nextSendTime_.ms - now.ms > kWriteGap.count();
+}
+
+void StationLink::SendBufHead() {
+  if (!port_.IsOpen() || queue_.empty() || !HeadDue()) {
+    return;
+  }
+  const StationLine& head = queue_.front();
+  std::string bytes = head;
+  bytes.push_back(kDc4);
+  port_.Write(bytes);
+  nextSendTime_ = AddMilliseconds(clock_.Now(), kWriteGap.count());
+  // Off until start-up has completed; a write must not switch it on.
+  if (TimerSBSend->Running()) {
+    TimerSBSend->Start(kResendPeriod);
+  }
+  if (IsHeartbeat(head)) {
+    return;
+  }
+  if (host_ == HostKind::Desktop) {
+    observer_.CountUp(Counter::SendToMs);
+  } else {
+    log_.LogAllMsg(">> " + head);
+  }
+}
+
+void StationLink::SendBufAck(std::string_view chunk) {
+  nextSendTime_ = TDateTime{};
+  if (!queue_.empty()) {
+    queue_.pop_front();
+  }
+  SendBufHead();
+  if (chunk.size() >= 4 && chunk.substr(0, 4) == "1011") {
+    port_.Write(std::string_view(&kAck, 1));
+  }
+}
+
+void StationLink::PingMonitSoft() {
+  if (settings_.PingInvToMonitSoft <= 0 || queue_.size() >= 3) {
+    return;
+  }
+  queue_.emplace_back(kHeartbeatLine);
+  SendBufHead();
+}
+
+void StationLink::DoActivateSerialPort() {
+  Guarded(log_, "DoActivateSerialPort", [&] {
+    const std::string& name = settings_.SerialPort;
+    if (!port_.IsOpen() || port_.Name() != name) {
+      port_.Open(name);
+    }
+    if (port_.IsOpen()) {
+      log_.LogAllMsg(fmt::format("Serial Port {} opened", name));
+    } else {
+      log_.LogImpMsg(fmt::format("!! CAN NOT OPEN SERIAL PORT {}", name));
+    }
+  });
+}
+
+void StationLink::ApplyPingInterval() {
+  TimerPingDR->Stop();
+  if (settings_.PingInvToMonitSoft > 0) {
+    pingPeriod_ = std::chrono::seconds(settings_.PingInvToMonitSoft);
+    TimerPingDR->Start(pingPeriod_);
+  }
+}
+
+void StationLink::EnableTimers() {
+  TimerSBSend->Start(kResendPeriod);
+  if (!TimerPingDR->Running()) {
+    TimerPingDR->Start(pingPeriod_);
+  }
+}
+
+}  // namespace talvero

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+#include "engine/settings.hpp"
+#include "log/clock.hpp"
+#include "log/date_time.hpp"
+#include "log/host_kind.hpp"
+#include "log/host_observer.hpp"
+#include "log/logger.hpp"
+#include "log/timer.hpp"
+#include "station/serial_port.hpp"
+#include "station/station_line.hpp"
+#include "station/station_queue.hpp"
+
+namespace talvero {
+
+// The serial link to the monitoring software of the central station.
+//
+//   AddToSendBuf ----+                         TimerSBSend (5 s) --+
+//   AppendToSendBuf -+--> StationQueue --> SendBufHead <-----------+
+//   PingMonitSoft ---+    (head stays)         |
+//     ^ TimerPingDR                            v
+//                                      port: head + DC4   (NextSendTime = now + 3 s,
+//                                                          TimerSBSend restarted)
+//   port chunk --> SendBufAck: NextSendTime = 0, head removed, SendBufHead,
+//                              0x06 when the chunk begins with "1011"
+//
+// Only the head is ever on the line; it is written again until any chunk
+// answers it. Runs on the host's event thread, so it takes no lock.
+class StationLink {
+ public:
+  StationLink(SerialPort& port, const Clock& clock, TimerFactory& timers, Logger& log,
+              HostKind host, HostObserver& observer, const Settings& settings);
+  ~StationLink();
+  StationLink(const StationLink&) = delete;
+  StationLink& operator=(const StationLink&) = delete;
+
+  // Appends an alarm-event line and sends the head when it is due.
+  void AddToSendBuf(StationLine line);
+  // Appends a trouble or restore line; it goes out the next time the head is sent.
+  void AppendToSendBuf(StationLine line);
+
+  void SendBufHead();
+  // Any chunk answers the head.
+  void SendBufAck(std::string_view chunk);
+  void PingMonitSoft();
+  // Opens the port named by the SerialPort setting; reports the outcome.
+  void DoActivateSerialPort();
+
+  // Applies PingInvToMonitSoft to TimerPingDR: stopped, and started afresh for a value above 0.
+  void ApplyPingInterval();
+  // End of start-up: TimerSBSend starts; TimerPingDR starts unless it already runs.
+  void EnableTimers();
+
+  const StationQueue& Queue() const { return queue_; }
+  size_t UnsentLineCount() const { return talvero::UnsentLineCount(queue_); }
+  TDateTime NextSendTime() const { return nextSendTime_; }
+
+  static constexpr std::chrono::milliseconds kResendPeriod{5000};
+  static constexpr std::chrono::milliseconds kWriteGap{3000};
+
+ private:
+  bool HeadDue() const;
+
+  SerialPort& port_;
+  const Clock& clock_;
+  Logger& log_;
+  HostKind host_;
+  HostObserver& observer_;
+  const Settings& settings_;
+
+  StationQueue queue_;
+  TDateTime nextSendTime_;
+  std::chrono::milliseconds pingPeriod_{30000};
+  std::unique_ptr<Timer> TimerSBSend;
+  std::unique_ptr<Timer> TimerPingDR;
+};
+
+}  // namespace talvero
