@@ -1,0 +1,15 @@
+#pragma once
+
+#include <filesystem>
+
+#include "config/settings_grid.hpp"
+#include "log/logger.hpp"
+
+namespace talvero {
+
+// Desktop host: writes the settings file from the grid and the check boxes,
+// AutoStartUp always 0. Returns false after a failure, which is reported; the
+// old file then stays as it was.
+bool SaveSettings(const std::filesystem::path& path, const ShownSettings& shown, Logger& log);
+
+}  // namespace talvero
