@@ -1,0 +1,54 @@
+#include "engine/ip_number.hpp"
+
+#include <array>
+#include <charconv>
+
+#include <fmt/format.h>
+
+namespace talvero {
+namespace {
+
+// A decimal 32-bit integer with an optional sign, else 0.
+int32_t PartValue(std::string_view part) {
+  if (!part.empty() && part.front() == '+') {
+    part.remove_prefix(1);
+    if (!part.empty() && part.front() == '-') {
+      return 0;
+    }
+  }
+  int32_t value = 0;
+  const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+  if (ec != std::errc() || end != part.data() + part.size() || part.empty()) {
+    return 0;
+  }
+  return value;
+}
+
+}  // namespace
+
+uint32_t IPTextToNumber(std::string_view text) {
+  std::array<std::string_view, 4> parts;
+  for (size_t i = 0; i < 3; ++i) {
+    const size_t dot = text.find('.');
+    if (dot == std::string_view::npos) {
+      parts[i] = text;
+      text = {};
+    } else {
+      parts[i] = text.substr(0, dot);
+      text.remove_prefix(dot + 1);
+    }
+  }
+  parts[3] = text;
+  uint32_t number = 0;
+  for (const auto part : parts) {
+    number = (number << 8) | (static_cast<uint32_t>(PartValue(part)) & 0xFF);
+  }
+  return number;
+}
+
+std::string IPNumberToText(uint32_t number) {
+  return fmt::format("{}.{}.{}.{}", number >> 24, (number >> 16) & 0xFF, (number >> 8) & 0xFF,
+                     number & 0xFF);
+}
+
+}  // namespace talvero
