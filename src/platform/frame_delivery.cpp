@@ -1,0 +1,18 @@
+#include "platform/frame_delivery.hpp"
+
+#include "log/guard.hpp"
+
+namespace talvero {
+
+void FrameDelivery::Deliver(const Route& route, std::string_view frame,
+                            std::string_view eventName) {
+  Guarded(log_, eventName, [&] {
+    if (!handler_) {
+      return;
+    }
+    const std::lock_guard<std::mutex> lock(engineLock_);
+    handler_(route, frame);
+  });
+}
+
+}  // namespace talvero

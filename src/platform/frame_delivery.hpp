@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string_view>
+#include <utility>
+
+#include "engine/transport.hpp"
+#include "log/logger.hpp"
+
+namespace talvero {
+
+// Hands each received frame to the engine's frame handler while EngineLock is
+// held, and keeps a failing handler from tearing down the event loop.
+class FrameDelivery {
+ public:
+  using FrameHandler = std::function<void(const Route& route, std::string_view frame)>;
+
+  FrameDelivery(Logger& log, std::mutex& engineLock) : log_(log), engineLock_(engineLock) {}
+
+  void SetHandler(FrameHandler handler) { handler_ = std::move(handler); }
+  // A failure of the handler is reported with LogErr under eventName.
+  void Deliver(const Route& route, std::string_view frame, std::string_view eventName);
+  Logger& Log() const { return log_; }
+
+ private:
+  Logger& log_;
+  std::mutex& engineLock_;
+  FrameHandler handler_;
+};
+
+}  // namespace talvero

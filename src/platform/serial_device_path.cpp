@@ -1,0 +1,76 @@
+#include "platform/serial_device_path.hpp"
+
+#include <array>
+#include <charconv>
+#include <string>
+
+namespace talvero {
+namespace {
+
+bool IsPlainFileName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    const char c = text[i];
+    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    if (lower != prefix[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The decimal number of text, digits only.
+std::optional<unsigned> Number(std::string_view text) {
+  unsigned value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || stop != end) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+struct NameRule {
+  std::string_view prefix;  // lower case
+  std::string_view device;
+  unsigned lowest;  // COM ports count from 1, Linux devices from 0
+};
+
+constexpr std::array<NameRule, 3> kNameRules{{
+    {"com", "ttyS", 1},
+    {"usb", "ttyUSB", 0},
+    {"acm", "ttyACM", 0},
+}};
+
+}  // namespace
+
+std::optional<std::filesystem::path> SerialDevicePath(const std::filesystem::path& devDir,
+                                                      std::string_view name) {
+  if (!IsPlainFileName(name)) {
+    return std::nullopt;
+  }
+  const std::filesystem::path asNamed = devDir / std::string(name);
+  std::error_code ec;
+  if (std::filesystem::exists(asNamed, ec)) {
+    return asNamed;
+  }
+  for (const auto& rule : kNameRules) {
+    if (!StartsWithNoCase(name, rule.prefix)) {
+      continue;
+    }
+    const auto number = Number(name.substr(rule.prefix.size()));
+    if (number && *number >= rule.lowest) {
+      return devDir / (std::string(rule.device) + std::to_string(*number - rule.lowest));
+    }
+  }
+  return asNamed;
+}
+
+}  // namespace talvero

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace talvero {
+
+// The device that a SerialPort name stands for under devDir: devDir/name when
+// that exists; otherwise COMn is ttyS(n-1), USBn ttyUSBn, ACMn ttyACMn (the
+// prefixes in any letter case), and any other name devDir/name. A name that is
+// not a plain file name (empty, ".", "..", or holding '/' or NUL) stands for
+// no device: nullopt.
+std::optional<std::filesystem::path> SerialDevicePath(const std::filesystem::path& devDir,
+                                                      std::string_view name);
+
+}  // namespace talvero

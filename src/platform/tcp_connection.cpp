@@ -1,0 +1,144 @@
+#include "platform/tcp_connection.hpp"
+
+#include <fmt/format.h>
+
+#include <stdexcept>
+
+#include "log/guard.hpp"
+
+namespace talvero {
+namespace {
+
+// A message that the log writes after an empty line.
+std::string Separated(std::string_view text) {
+  std::string message(1, '\0');
+  message += text;
+  return message;
+}
+
+}  // namespace
+
+TcpConnection::TcpConnection(boost::asio::ip::tcp::socket socket,
+                             const boost::asio::ip::tcp::endpoint& peer, FrameDelivery& delivery,
+                             ClosedHandler onClosed)
+    : socket_(std::move(socket)),
+      peerAddress_(peer.address().to_string()),
+      peerPort_(peer.port()),
+      delivery_(delivery),
+      onClosed_(std::move(onClosed)) {
+  // available() and the follow-up read must never block the event thread.
+  boost::system::error_code ignored;
+  socket_.non_blocking(true, ignored);
+}
+
+void TcpConnection::Start() {
+  Logger& log = delivery_.Log();
+  Guarded(log, "ServerSocket1ClientConnect", [&] {
+    log.LogAllMsg(Separated(fmt::format("Connected from {}:{}", peerAddress_, peerPort_)));
+  });
+  Read();
+}
+
+void TcpConnection::Close() {
+  if (closed_) {
+    return;
+  }
+  closed_ = true;
+  boost::system::error_code ignored;
+  socket_.shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
+  // The pending writes stay: an aborted write may still refer to its buffer.
+  socket_.close(ignored);
+  Logger& log = delivery_.Log();
+  Guarded(log, "ServerSocket1ClientDisconnect", [&] {
+    log.LogAllMsg(Separated(fmt::format("Disconnected from {}:{}", peerAddress_, peerPort_)));
+  });
+  if (onClosed_) {
+    const auto onClosed = std::move(onClosed_);
+    onClosed(this);
+  }
+}
+
+void TcpConnection::Send(std::string_view data) {
+  if (closed_) {
+    throw std::runtime_error("connection closed");
+  }
+  if (pendingWrites_.size() >= kMaxPendingWrites) {
+    throw std::runtime_error(fmt::format("send queue of {}:{} full", peerAddress_, peerPort_));
+  }
+  pendingWrites_.emplace_back(data);
+  if (!writing_) {
+    WriteHead();
+  }
+}
+
+void TcpConnection::Read() {
+  socket_.async_read_some(boost::asio::buffer(readBuffer_),
+                          [self = shared_from_this()](const boost::system::error_code& ec,
+                                                      size_t length) { self->OnRead(ec, length); });
+}
+
+void TcpConnection::OnRead(const boost::system::error_code& ec, size_t length) {
+  if (closed_) {
+    return;
+  }
+  if (ec == boost::asio::error::eof) {
+    Close();
+    return;
+  }
+  if (ec) {
+    Fail(ec);
+    return;
+  }
+  // One read event is one frame: what came with the event plus all that is
+  // already waiting behind it.
+  std::string frame(readBuffer_.data(), length);
+  boost::system::error_code more;
+  const size_t waiting = socket_.available(more);
+  if (!more && waiting > 0) {
+    frame.resize(length + waiting);
+    size_t taken = 0;
+    while (taken < waiting && !more) {
+      taken += socket_.read_some(
+          boost::asio::buffer(frame.data() + length + taken, waiting - taken), more);
+    }
+    // An error here shows again on the next read, which reports it.
+    frame.resize(length + taken);
+  }
+  delivery_.Deliver(shared_from_this(), frame, "ServerSocket1ClientRead");
+  if (!closed_) {
+    Read();
+  }
+}
+
+void TcpConnection::WriteHead() {
+  writing_ = true;
+  boost::asio::async_write(socket_, boost::asio::buffer(pendingWrites_.front()),
+                           [self = shared_from_this()](const boost::system::error_code& ec,
+                                                       size_t) { self->OnWritten(ec); });
+}
+
+void TcpConnection::OnWritten(const boost::system::error_code& ec) {
+  writing_ = false;
+  if (closed_) {
+    return;
+  }
+  if (ec) {
+    Fail(ec);
+    return;
+  }
+  pendingWrites_.pop_front();
+  if (!pendingWrites_.empty()) {
+    WriteHead();
+  }
+}
+
+void TcpConnection::Fail(const boost::system::error_code& ec) {
+  Logger& log = delivery_.Log();
+  Guarded(log, "ServerSocket1ClientError", [&] {
+    log.LogAllMsg(
+        Separated(fmt::format("Socket Error {} ({}:{})", ec.value(), peerAddress_, peerPort_)));
+  });
+  Close();
+}
+
+}  // namespace talvero

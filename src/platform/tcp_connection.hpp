@@ -1,0 +1,62 @@
+#pragma once
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/transport.hpp"
+#include "platform/asio.hpp"
+#include "platform/frame_delivery.hpp"
+
+namespace talvero {
+
+// One accepted unit connection, and the route back to that unit. It lives from
+// accept to close; once closed it stays closed, so a route kept past the close
+// fails on Send instead of reaching whichever socket came next.
+//
+// Every member runs on the event thread. Completion handlers hold the object
+// alive and look at closed_ first, so nothing outside it is touched after Close.
+class TcpConnection final : public Transport, public std::enable_shared_from_this<TcpConnection> {
+ public:
+  using ClosedHandler = std::function<void(TcpConnection*)>;
+
+  // Frames waiting to be written before Send refuses more (a unit that does not read).
+  static constexpr size_t kMaxPendingWrites = 64;
+
+  TcpConnection(boost::asio::ip::tcp::socket socket, const boost::asio::ip::tcp::endpoint& peer,
+                FrameDelivery& delivery, ClosedHandler onClosed);
+
+  // Logs the connect event and starts reading.
+  void Start();
+  // Closes the socket and logs the disconnect event, once.
+  void Close();
+  bool Closed() const { return closed_; }
+
+  TransportKind Kind() const override { return TransportKind::Tcp; }
+  // Queues data as one write; throws std::runtime_error once the connection is closed.
+  void Send(std::string_view data) override;
+  std::string PeerAddress() const override { return peerAddress_; }
+  uint16_t PeerPort() const override { return peerPort_; }
+
+ private:
+  void Read();
+  void OnRead(const boost::system::error_code& ec, size_t length);
+  void WriteHead();
+  void OnWritten(const boost::system::error_code& ec);
+  // A socket error: logged with its code, then the connection is closed.
+  void Fail(const boost::system::error_code& ec);
+
+  boost::asio::ip::tcp::socket socket_;
+  const std::string peerAddress_;
+  const uint16_t peerPort_;
+  FrameDelivery& delivery_;
+  ClosedHandler onClosed_;
+  std::array<char, 4096> readBuffer_{};
+  std::deque<std::string> pendingWrites_;  // the head is in flight while writing_
+  bool writing_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace talvero
