@@ -1,0 +1,28 @@
+#include "log/service_logger.hpp"
+
+#include <exception>
+
+#include <fmt/format.h>
+
+namespace talvero {
+
+ServiceLogger::ServiceLogger(const Clock& clock) : HostLogger(clock, "Log_Service", nullptr) {}
+
+void ServiceLogger::LogAllMsg(std::string_view message) {
+  try {
+    allMsg_.Add(message);
+  } catch (const std::exception& e) {
+    errors_.Add(e.what());
+  }
+}
+
+void ServiceLogger::LogImpMsg(std::string_view message) {
+  impMsg_.Add(message);
+  LogAllMsg(message);
+}
+
+void ServiceLogger::LogErr(std::string_view procName, std::string_view failure) {
+  errors_.Add(fmt::format("ERR in {}, Error Msg: {}.", procName, failure));
+}
+
+}  // namespace talvero

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "log/host_logger.hpp"
+
+namespace talvero {
+
+// The service host's logs under Log_Service/: every line is written at once on
+// the calling thread; no views, no sounds.
+class ServiceLogger final : public HostLogger {
+ public:
+  explicit ServiceLogger(const Clock& clock);
+
+  // A failed write is reported to "Errors" with its text; the message is lost.
+  void LogAllMsg(std::string_view message) override;
+  // A failed "Imp_msg" write is raised, and the message does not reach "All msg".
+  void LogImpMsg(std::string_view message) override;
+  void LogErr(std::string_view procName, std::string_view failure) override;
+};
+
+}  // namespace talvero

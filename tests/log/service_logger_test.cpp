@@ -1,0 +1,51 @@
+#include "log/service_logger.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/virtual_time.hpp"
+#include "temp_home.hpp"
+
+namespace talvero {
+namespace {
+
+using namespace std::string_literals;
+using testing::At;
+using testing::BlockFolder;
+using testing::ReadFile;
+using testing::TempHome;
+using testing::VirtualTime;
+
+const std::string kStamp = "2024.03.07 09:05:03 - ";
+
+class ServiceLoggerTest : public ::testing::Test {
+ protected:
+  TempHome home;
+  VirtualTime time{At(2024, 3, 7, 9, 5, 3)};
+  ServiceLogger logger{time};
+};
+
+TEST_F(ServiceLoggerTest, AllMsgLineIsOnDiskWhenTheCallReturns) {
+  logger.LogAllMsg("\0>> 5071 18...."s);
+  EXPECT_EQ(ReadFile(home / "Log_Service/All msg/2024-03-07.log"),
+            "\r\n" + kStamp + ">> 5071 18....\r\n");
+}
+
+TEST_F(ServiceLoggerTest, FailedAllMsgWriteIsReportedToErrorsAndTheMessageIsLost) {
+  BlockFolder(home / "Log_Service/All msg");
+  logger.LogAllMsg("lost line");
+  const std::string errors = ReadFile(home / "Log_Service/Errors.log");
+  EXPECT_TRUE(errors.starts_with(kStamp + "Cannot open log file \"")) << errors;
+  EXPECT_NE(errors.find("Log_Service/All msg/2024-03-07.log\""), std::string::npos) << errors;
+  EXPECT_TRUE(errors.ends_with("\r\n")) << errors;
+  EXPECT_EQ(errors.find("lost line"), std::string::npos) << errors;
+}
+
+TEST_F(ServiceLoggerTest, FailedAllMsgWriteRaisesWhenErrorsCannotBeWrittenEither) {
+  BlockFolder(home / "Log_Service");
+  EXPECT_THROW(logger.LogAllMsg("nowhere"), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace talvero
