@@ -1,15 +1,78 @@
 #include "hosts/entry.hpp"
 
-#include "platform/asio.hpp"
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "hosts/command_line.hpp"
+#include "hosts/service_host.hpp"
+#include "hosts/service_registration.hpp"
+#include "log/exe_folder.hpp"
+#include "platform/service_manager.hpp"
 
 namespace talvero {
+namespace {
 
-int RunProgram(int, char**) {
-  boost::asio::io_context io;
-  boost::asio::signal_set signals(io, SIGTERM, SIGINT);
-  signals.async_wait([&](const boost::system::error_code&, int) { io.stop(); });
-  io.run();
+int Register(const CommandLine& line) {
+  SystemdManager manager;
+  RegistrationResult result;
+  if (line.mode == RunMode::Install) {
+    UnitFileSettings unit;
+    unit.executable = std::filesystem::read_symlink("/proc/self/exe");
+    unit.home = std::filesystem::path(ExeFolder()).parent_path();
+    unit.homeGiven = !line.home.empty();
+    unit.devDir = line.devDir;
+    result = InstallService(manager, unit, kUnitDir);
+  } else {
+    result = UninstallService(manager, kUnitDir);
+  }
+  if (!result.ok) {
+    std::fprintf(stderr, "%s\n", result.message.c_str());
+    return 1;
+  }
+  if (!line.silent) {
+    std::printf("%s\n", result.message.c_str());
+  }
   return 0;
+}
+
+}  // namespace
+
+int RunProgram(int argc, char** argv) {
+  const std::string_view program = argc > 0 ? argv[0] : "talvero";
+  const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
+  const CommandLineResult parsed = ParseCommandLine(args);
+  if (!parsed.line) {
+    std::fprintf(stderr, "%s: %s\n\n%s", std::string(program).c_str(), parsed.error.c_str(),
+                 UsageText(program).c_str());
+    return 2;
+  }
+  const CommandLine& line = *parsed.line;
+  if (!line.home.empty()) {
+    SetExeFolder(line.home);
+  }
+  switch (line.mode) {
+    case RunMode::Help:
+      std::printf("%s", UsageText(program).c_str());
+      return 0;
+    case RunMode::Install:
+    case RunMode::Uninstall:
+      return Register(line);
+    case RunMode::Service:
+      return RunServiceHost(line);
+    case RunMode::Monitor:
+    case RunMode::Console:
+      std::fprintf(stderr,
+                   "%s: the %s is not part of this build yet; run the receiver with --service\n",
+                   std::string(program).c_str(),
+                   line.mode == RunMode::Monitor ? "operator monitor" : "service console");
+      return 1;
+  }
+  return 2;
 }
 
 }  // namespace talvero

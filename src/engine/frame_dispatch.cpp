@@ -1,0 +1,160 @@
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "engine/date_time_text.hpp"
+#include "engine/frame_processor.hpp"
+#include "engine/frame_reader.hpp"
+#include "engine/unit_nr_text.hpp"
+#include "log/guard.hpp"
+#include "protocol/frame_builders.hpp"
+#include "protocol/hex_text.hpp"
+#include "protocol/seal_frame.hpp"
+#include "station/station_line.hpp"
+
+namespace talvero {
+namespace {
+
+constexpr size_t kImeiOffset = 8;
+constexpr size_t kImeiSize = 15;
+
+// A Temperatures frame has room for this many entries of four bytes from byte 9.
+constexpr size_t kMaxTemperatures = 8;
+
+std::string TemperatureLine(uint8_t sensor, uint8_t state, uint8_t degrees) {
+  switch (state) {
+    case 1:
+      return fmt::format("[No.{}] [-CONNECTED-] [{} oC]", sensor, degrees);
+    case 2:
+      return fmt::format("[No.{}] [-DISCONNECTED/NOT WORKING-] [{} oC]", sensor, degrees);
+    case 16:
+      return fmt::format("[No.{}] [-CONNECTED-] [-{} oC]", sensor, degrees);
+    case 17:
+      return fmt::format("[No.{}] [-DISCONNECTED/NOT WORKING-] [-{} oC]", sensor, degrees);
+    default:
+      return fmt::format("[No.{}] [-NOT CONNECTED-]", sensor);
+  }
+}
+
+}  // namespace
+
+std::string FrameProcessor::UnitHeader(const RecMsg& msg) const {
+  return fmt::format("[Unit {}] [Account {}]", msg.UnitText,
+                     tables_.UnitTable[msg.UnitNr].Account.View());
+}
+
+void FrameProcessor::Dispatch(const Route& route, const std::string& frame, RecMsg& msg,
+                              Reception& rx) {
+  const FrameReader in(frame);
+  const std::string head = UnitHeader(msg);
+  switch (static_cast<DeviceFrameType>(msg.FrameType)) {
+    case DeviceFrameType::Ack:
+      msg.Handled = true;
+      log_.LogAllMsg(head + " [-= Command completed successfully =- ]");
+      if (IsDesktop()) {
+        observer_.PlaySnd(5);
+      }
+      break;
+    case DeviceFrameType::AlarmEvent:
+      msg.Handled = true;
+      AlarmEvent(route, frame, msg, rx);
+      break;
+    case DeviceFrameType::SetTimeRequest:
+      msg.Handled = true;
+      SetTimeRequest(route, frame, msg);
+      break;
+    case DeviceFrameType::ChangeUnitNrRequest:
+      msg.Handled = true;
+      ChangeUnitNrRequest(route, frame, msg);
+      break;
+    case DeviceFrameType::PingImeiFwVer:
+      msg.Handled = true;
+      msg.Imei = in.Text(kImeiOffset, kImeiSize);
+      msg.FwRaw = in.Text(23, 3);
+      msg.FwVer = fmt::format("{}.{}.{}", in.Byte(23), in.Byte(24), in.Byte(25));
+      log_.LogAllMsg(fmt::format("{} [FrameID={}] [Ping/imei/fwVer] [imei={}] [fwVer={}]", head,
+                                 msg.FrameID, msg.Imei, msg.FwVer));
+      SendACK(route, frame);
+      break;
+    case DeviceFrameType::Ping:
+      msg.Handled = true;
+      log_.LogAllMsg(fmt::format("{} [FrameID={}] [Ping]", head, msg.FrameID));
+      SendACK(route, frame);
+      break;
+    case DeviceFrameType::GsmLevelReport:
+      msg.Handled = true;
+      rx.GsmLevel = in.Byte(8);
+      log_.LogAllMsg(fmt::format("{} [FrameID={}] [GSM Level={}]", head, msg.FrameID, rx.GsmLevel));
+      SendACK(route, frame);
+      break;
+    case DeviceFrameType::Temperatures:
+      msg.Handled = true;
+      Temperatures(route, frame, msg);
+      break;
+    default:
+      break;
+  }
+}
+
+void FrameProcessor::AlarmEvent(const Route& route, const std::string& frame, RecMsg& msg,
+                                Reception& rx) {
+  const FrameReader in(frame);
+  const std::optional<TDateTime> eventTime = EncodeDateTime(
+      {in.Byte(8) + 2000, in.Byte(9), in.Byte(10), in.Byte(11), in.Byte(12), in.Byte(13), 0});
+  msg.EventTime = eventTime.value_or(rx.ReceiveTime);
+  msg.Account = in.Text(14, 4);
+  msg.EventCode = in.Text(18, 4);
+  msg.EventCode[0] = msg.EventCode[0] == '1' ? 'E' : 'R';
+  msg.Group = in.Text(22, 2);
+  msg.Zone = in.Text(24, 3);
+  log_.LogAllMsg(fmt::format("{} [FrameID={}] [dt={}] [CID={}-{}-{}]", UnitHeader(msg), msg.FrameID,
+                             DateTimeText(msg.EventTime), msg.EventCode, msg.Group, msg.Zone));
+  if (eventTime) {
+    SendACK(route, frame);
+  } else {
+    SendNACK(route, frame);
+  }
+  // Queued even when refused for its date: the station must hear of the alarm.
+  link_.AddToSendBuf(AlarmEventLine(settings_.ReceiverNumber, settings_.LineNumber, msg.Account,
+                                    msg.EventCode, msg.Group, msg.Zone));
+}
+
+void FrameProcessor::SetTimeRequest(const Route& route, const std::string& frame,
+                                    const RecMsg& msg) {
+  log_.LogAllMsg(fmt::format("{} [FrameID={}] [Set Time Request]", UnitHeader(msg), msg.FrameID));
+  const std::string answer =
+      SealFrame(NewTime(frame, clock_.Now()), tables_.EncrByUnit[msg.UnitNr],
+                tables_.FrameIDByUnit[msg.UnitNr], settings_.EncryptionKey, log_);
+  RealSend(route, answer);
+  log_.LogAllMsg(fmt::format("Send New Time  (0x{})", StrToHexText(answer)));
+}
+
+void FrameProcessor::ChangeUnitNrRequest(const Route& route, const std::string& frame,
+                                         RecMsg& msg) {
+  msg.Imei = FrameReader(frame).Text(kImeiOffset, kImeiSize);
+  log_.LogAllMsg(fmt::format("{} [FrameID={}] [Change UnitNr Request] [imei={}]", UnitHeader(msg),
+                             msg.FrameID, msg.Imei));
+  const std::string freeUnitNr = database_.FindFirstFreeUnitNr();
+  log_.LogAllMsg(fmt::format("Find First Free UnitNr: {}", freeUnitNr));
+  const std::string answer =
+      SealFrame(NewUnitNr(frame, UnitNrOfText(freeUnitNr).value()), tables_.EncrByUnit[msg.UnitNr],
+                tables_.FrameIDByUnit[msg.UnitNr], settings_.EncryptionKey, log_);
+  RealSend(route, answer);
+  log_.LogAllMsg(fmt::format("Send New UnitNr=\"{}\"  (0x{})", freeUnitNr, StrToHexText(answer)));
+}
+
+void FrameProcessor::Temperatures(const Route& route, const std::string& frame, const RecMsg& msg) {
+  const FrameReader in(frame);
+  const size_t count = in.Byte(8);
+  log_.LogAllMsg(fmt::format("{} [FrameID={}] [TEMPERATURES]", UnitHeader(msg), msg.FrameID));
+  // A count above what the frame can hold shows the entries it does hold.
+  for (size_t i = 0; i < std::min(count, kMaxTemperatures); ++i) {
+    Guarded(log_, "Temperatures", [&] {
+      log_.LogAllMsg(TemperatureLine(in.Byte(9 + 4 * i), in.Byte(10 + 4 * i), in.Byte(12 + 4 * i)));
+    });
+  }
+  SendACK(route, frame);
+}
+
+}  // namespace talvero

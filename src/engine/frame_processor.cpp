@@ -1,0 +1,165 @@
+#include "engine/frame_processor.hpp"
+
+#include <fmt/format.h>
+
+#include "engine/frame_reader.hpp"
+#include "engine/separated.hpp"
+#include "log/guard.hpp"
+#include "protocol/cipher.hpp"
+#include "protocol/crc8.hpp"
+#include "protocol/hex_text.hpp"
+#include "protocol/unit_id.hpp"
+
+namespace talvero {
+namespace {
+
+constexpr size_t kCipherFrom = 4;
+constexpr size_t kAccountOffset = 14;
+constexpr size_t kAccountSize = 4;
+
+std::string_view KindText(TransportKind kind) {
+  return kind == TransportKind::Tcp ? "TCP" : "UDP";
+}
+
+}  // namespace
+
+FrameProcessor::FrameProcessor(UnitTables& tables, UnitDatabase& database, StationLink& link,
+                               CommTroubleSupervisor& commTrouble, TWatchDog& watchDog,
+                               const Settings& settings, const Clock& clock, Logger& log,
+                               HostKind host, HostObserver& observer)
+    : tables_(tables),
+      database_(database),
+      link_(link),
+      commTrouble_(commTrouble),
+      watchDog_(watchDog),
+      settings_(settings),
+      clock_(clock),
+      log_(log),
+      host_(host),
+      observer_(observer),
+      types_(host) {}
+
+void FrameProcessor::ProcessRecMsg(const Route& route, std::string_view frame) noexcept {
+  Guarded(log_, "ProcessRecMsg", [&] { Process(route, frame); });
+}
+
+void FrameProcessor::Reject(const Route& route, std::string_view message, std::string_view frame) {
+  log_.LogImpMsg(message);
+  SendNACK(route, frame);
+}
+
+void FrameProcessor::Process(const Route& route, std::string_view received) {
+  if (IsDesktop()) {
+    observer_.CountUp(Counter::ReceiveMsg);
+  }
+
+  const TransportKind kind = route ? route->Kind() : TransportKind::Unknown;
+  if (kind != TransportKind::Tcp && kind != TransportKind::Udp) {
+    log_.LogImpMsg("UNKN TR.PROTO: CAN NOT PROCESS THIS DATA: " + StrToHexText(received));
+    return;
+  }
+
+  RecMsg msg;
+  Reception rx;
+  rx.ReceiveTime = clock_.Now();
+  rx.Kind = kind;
+  rx.KindText = KindText(kind);
+  rx.PeerAddress = route->PeerAddress();
+  rx.PeerPort = route->PeerPort();
+  rx.Length = received.size();
+  rx.HexText = StrToHexText(received);
+
+  const std::string receiveLine = fmt::format("Receive from {} {}:{} ({} b.): 0x{}", rx.KindText,
+                                              rx.PeerAddress, rx.PeerPort, rx.Length, rx.HexText);
+  log_.LogAllMsg(IsDesktop() ? receiveLine : Separated(receiveLine));
+
+  if (received.size() < kMinFrameSize) {
+    Reject(route,
+           fmt::format("Receive TOO SHORT STRING from {} ({} b.): 0x{}", rx.PeerAddress, rx.Length,
+                       rx.HexText),
+           received);
+    return;
+  }
+  if (!CheckCrc8(received)) {
+    Reject(route,
+           fmt::format("Receive msg, containing INVALID CRC. Msg from {} ({} b.): 0x{}",
+                       rx.PeerAddress, rx.Length, rx.HexText),
+           received);
+    return;
+  }
+
+  msg.FrameType = static_cast<uint8_t>(received[0]);
+  msg.EncrMarker = static_cast<uint8_t>(received[1]);
+  std::string frame(received);
+  // A failed decryption leaves only the four header bytes before the payload;
+  // the size test then refuses the frame rather than reading what is not there.
+  bool payloadComplete = true;
+  if (msg.EncrMarker != 0) {
+    const std::string_view covered = received.substr(kCipherFrom, received.size() - 5);
+    std::string plain =
+        Encryption(covered, static_cast<uint8_t>(received[2]), static_cast<uint8_t>(received[3]),
+                   settings_.EncryptionKey, log_);
+    payloadComplete = plain.size() == covered.size();
+    frame.resize(kCipherFrom);
+    frame += plain;
+  }
+
+  msg.FrameID =
+      static_cast<uint16_t>(static_cast<uint8_t>(frame[2]) << 8 | static_cast<uint8_t>(frame[3]));
+  FrameUnit unit = ReadUnitID(frame);
+  msg.UnitNr = unit.UnitNr;
+  msg.UnitText = std::move(unit.UnitText);
+  if (IsDesktop()) {
+    lastUnitText_ = msg.UnitText;
+  }
+
+  tables_.EncrByUnit[msg.UnitNr] = msg.EncrMarker;
+  tables_.FrameIDByUnit[msg.UnitNr] = msg.FrameID;
+
+  if (!types_.IsAccepted(msg.FrameType)) {
+    Reject(route,
+           fmt::format("Receive msg, containing INVALID FrameType (0x{:02X}). Msg from {} ({} b.): "
+                       "0x{}",
+                       msg.FrameType, rx.PeerAddress, rx.Length, rx.HexText),
+           frame);
+    return;
+  }
+  if (msg.EncrMarker >= 2) {
+    Reject(route,
+           fmt::format("Receive msg, containing INVALID EncrMarker. Msg from {} ({} b.): 0x{}",
+                       rx.PeerAddress, rx.Length, rx.HexText),
+           frame);
+    return;
+  }
+  if (rx.Length != types_.SizeByType(msg.FrameType) || !payloadComplete) {
+    Reject(route,
+           fmt::format("Receive INVALID Size STRING from {} ({} b.): 0x{}", rx.PeerAddress,
+                       rx.Length, rx.HexText),
+           frame);
+    return;
+  }
+
+  TUnitStruct& u = tables_.UnitTable[msg.UnitNr];
+  if (kind == TransportKind::Tcp) {
+    u.TcpConn = route;
+    u.UdpPeer.reset();
+  } else {
+    u.TcpConn.reset();
+    u.UdpPeer = route;
+  }
+
+  rx.AccountBefore = u.Account.Str();
+  if (msg.FrameType == static_cast<uint8_t>(DeviceFrameType::AlarmEvent)) {
+    u.Account = FrameReader(frame).Text(kAccountOffset, kAccountSize);
+  }
+
+  commTrouble_.Send_CommRestore_ifNeed(msg.UnitNr);
+
+  Dispatch(route, frame, msg, rx);
+
+  if (msg.Handled) {
+    UpdateUnitRecord(msg, rx);
+  }
+}
+
+}  // namespace talvero

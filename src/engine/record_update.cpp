@@ -1,0 +1,108 @@
+#include <fmt/format.h>
+
+#include "engine/cmd_buffer_entry.hpp"
+#include "engine/frame_processor.hpp"
+#include "log/time_text.hpp"
+
+namespace talvero {
+namespace {
+
+// A buffered command counts as confirmed by any frame of its unit that comes
+// within this many whole seconds of its sending.
+constexpr int64_t kCmdConfirmSeconds = 11;
+
+}  // namespace
+
+void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, Reception& rx) {
+  const uint16_t unit = msg.UnitNr;
+  TUnitStruct& u = tables_.UnitTable[unit];
+
+  if (u.Active == 0) {
+    u.Active = 1;
+    if (IsDesktop()) {
+      observer_.UnitChanged(unit);
+    }
+    database_.WriteUnitField(unit, UnitField::Active);
+    log_.LogImpMsg(fmt::format("{} FIRST MSG", msg.UnitText));
+    u.FirstMsgTime = rx.ReceiveTime;
+    database_.WriteUnitField(unit, UnitField::FirstMsgTime);
+    rx.Changed = true;
+  }
+
+  if (u.TrProto != rx.Kind) {
+    u.TrProto = rx.Kind;
+    database_.WriteUnitField(unit, UnitField::TrProto);
+    rx.Changed = true;
+  }
+
+  if (u.IP != rx.PeerAddress || u.Port != rx.PeerPort) {
+    if (u.IP != rx.PeerAddress) {
+      log_.LogImpMsg(fmt::format("[Unit {}] [Account {}] Changed IP: [{}] -> [{}]", msg.UnitText,
+                                 u.Account.View(), u.IP.View(), rx.PeerAddress));
+    }
+    u.IP = rx.PeerAddress;
+    u.Port = rx.PeerPort;
+    database_.WriteUnitField(unit, UnitField::Address);
+    rx.Changed = true;
+  }
+
+  // An IMEI that is not all digits cannot be stored: the write throws and ends
+  // the frame's processing with the new IMEI in memory only.
+  if (!msg.Imei.empty() && u.Imei != msg.Imei) {
+    log_.LogImpMsg(fmt::format("[Unit {}] [Account {}] Changed Imei: [{}] -> [{}]", msg.UnitText,
+                               u.Account.View(), u.Imei.View(), msg.Imei));
+    u.Imei = msg.Imei;
+    database_.WriteUnitField(unit, UnitField::Imei);
+    rx.Changed = true;
+  }
+
+  u.LastMsgTime = rx.ReceiveTime;
+  database_.WriteUnitField(unit, UnitField::LastMsgTime);
+
+  if (!msg.FwRaw.empty() && u.FwRaw != msg.FwRaw) {
+    log_.LogImpMsg(fmt::format("[Unit {}] [Account {}] Changed fwVer: [{}] -> [{}]", msg.UnitText,
+                               u.Account.View(), u.FwVer.View(), msg.FwVer));
+    u.FwRaw = msg.FwRaw;
+    u.FwVer = msg.FwVer;
+    database_.WriteUnitField(unit, UnitField::FwRaw);
+    rx.Changed = true;
+  }
+
+  if (!msg.Account.empty() && msg.Account != rx.AccountBefore) {
+    log_.LogImpMsg(fmt::format("[Unit {}] Changed Account: [{}] -> [{}]", msg.UnitText,
+                               rx.AccountBefore, msg.Account));
+    database_.WriteUnitField(unit, UnitField::Account);
+    rx.Changed = true;
+  }
+
+  if (rx.GsmLevel >= 0 && rx.GsmLevel <= 9) {
+    u.GsmLevel = static_cast<char>('0' + rx.GsmLevel);
+    database_.WriteUnitField(unit, UnitField::GsmLevel);
+    rx.Changed = true;
+  }
+
+  const TDateTime now = clock_.Now();
+  if (!u.CmdBuffer.empty() && SecondsSince(u.CmdSentTime, now) < kCmdConfirmSeconds) {
+    log_.LogAllMsg(fmt::format("Delete Buf-Cmd: <{}>", CmdEntryName(u.CmdBuffer.front())));
+    u.CmdBuffer.erase(u.CmdBuffer.begin());
+    // The next entry has not been sent yet: only its own sending may be confirmed.
+    u.CmdSentTime = {};
+    rx.Changed = true;
+  }
+
+  if (!u.CmdBuffer.empty()) {
+    watchDog_.Kick(msg.UnitText);
+  }
+
+  if (IsDesktop()) {
+    u.LastRecvTime = now;
+  }
+
+  database_.UpdateFilterText(unit);
+
+  if (IsDesktop() && rx.Changed) {
+    observer_.UnitChanged(unit);
+  }
+}
+
+}  // namespace talvero

@@ -1,0 +1,97 @@
+#include "hosts/receiver_engine.hpp"
+
+#include "config/read_settings.hpp"
+#include "config/rewrite_settings_file.hpp"
+#include "log/exe_folder.hpp"
+#include "station/comm_trouble_data.hpp"
+#include "station/comm_trouble_limits.hpp"
+#include "station/station_queue.hpp"
+
+namespace talvero {
+namespace {
+
+UnitDatabase::Options DatabaseOptions(const ReceiverEngine::Options& options,
+                                      HostObserver& observer, std::vector<CommTrLimit>& limits) {
+  UnitDatabase::Options db;
+  db.host = options.host;
+  db.path = ExeFolder() + "Talvero.db";
+  if (options.host == HostKind::Desktop) {
+    db.observer = &observer;
+    db.loadCommTrData = [&limits] { LoadCommTrData(kCommTrDataPath, limits); };
+  }
+  return db;
+}
+
+}  // namespace
+
+ReceiverEngine::ReceiverEngine(boost::asio::io_context& io, const Clock& clock,
+                               TimerFactory& timers, HostObserver& observer, const Options& options)
+    : options_(options),
+      clock_(clock),
+      log_(MakeHostLogger(options.host, clock, observer)),
+      watchDog_(timers),
+      serialPort_(io, *log_, options.devDir),
+      link_(serialPort_, clock, timers, *log_, options.host, observer, settings_),
+      database_(tables_, *log_, DatabaseOptions(options, observer, tables_.CommTrLimits)),
+      supervisor_(tables_, database_, link_, clock, timers, *log_, options.host, observer,
+                  settings_),
+      frames_(tables_, database_, link_, supervisor_, watchDog_, settings_, clock, *log_,
+              options.host, observer),
+      transports_(io, *log_, engineLock_, settings_),
+      editor_(settings_, *this, *log_, options.host) {
+  watchDog_.OnTimeout = [this](const std::string& key) { frames_.DeliverBufCmd(key); };
+  transports_.SetFrameHandler(
+      [this](const Route& route, std::string_view frame) { frames_.ProcessRecMsg(route, frame); });
+}
+
+ReceiverEngine::~ReceiverEngine() {
+  transports_.Stop();
+}
+
+bool ReceiverEngine::StartUp() {
+  log_->LogApplicationStarted();
+  supervisor_.SetStartTime(clock_.Now());
+  const std::string settingsPath = ExeFolder() + "Talvero.ini";
+  RewriteSettingsFile_Old2New(settingsPath, *log_);
+  ReadSettings(editor_, settingsPath);
+  if (!database_.ConnDB() || !database_.ReadDB_and_FillU_onStartUp(CommTrDefaults(settings_))) {
+    return false;
+  }
+  transports_.ActivateSrvPort(true);
+  transports_.SetStarted(true);
+  started_ = true;
+  link_.PingMonitSoft();
+  supervisor_.EnableTimer();
+  link_.EnableTimers();
+  return true;
+}
+
+void ReceiverEngine::Stop() {
+  if (const size_t unsent = link_.UnsentLineCount(); unsent > 0) {
+    log_->LogAllMsg(UnsentLinesNote(unsent));
+  }
+  transports_.Stop();
+  log_->LogApplicationClosed();
+}
+
+void ReceiverEngine::ActivateSrvPort(bool force) {
+  transports_.ActivateSrvPort(force);
+}
+
+void ReceiverEngine::DoActivateSerialPort() {
+  link_.DoActivateSerialPort();
+}
+
+void ReceiverEngine::PingMonitSoft() {
+  link_.PingMonitSoft();
+}
+
+void ReceiverEngine::ApplyPingInterval() {
+  link_.ApplyPingInterval();
+}
+
+void ReceiverEngine::ChangeCommTrDefault(int level, std::optional<int32_t> value) {
+  talvero::ChangeCommTrDefault(settings_, tables_.CommTrLimits, level, value.value_or(-1));
+}
+
+}  // namespace talvero

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+
+#include "config/settings_editor.hpp"
+#include "config/settings_effects.hpp"
+#include "engine/frame_processor.hpp"
+#include "engine/settings.hpp"
+#include "engine/unit_database.hpp"
+#include "engine/unit_table.hpp"
+#include "log/clock.hpp"
+#include "log/host_kind.hpp"
+#include "log/host_logger.hpp"
+#include "log/host_observer.hpp"
+#include "log/timer.hpp"
+#include "log/watch_dog.hpp"
+#include "platform/asio_serial_port.hpp"
+#include "platform/network_transports.hpp"
+#include "station/comm_trouble_supervisor.hpp"
+#include "station/station_link.hpp"
+
+namespace boost::asio {
+class io_context;
+}
+
+namespace talvero {
+
+// The receiver: everything one host runs, owned in one place and started in
+// the hosts' common order. All of it runs on the host's one event thread.
+class ReceiverEngine final : private SettingsEffects {
+ public:
+  struct Options {
+    HostKind host = HostKind::Service;
+    std::filesystem::path devDir = "/dev";
+  };
+
+  // Creates the logs (and their folders) and every part, empty; throws when a
+  // log folder cannot be created.
+  ReceiverEngine(boost::asio::io_context& io, const Clock& clock, TimerFactory& timers,
+                 HostObserver& observer, const Options& options);
+  ~ReceiverEngine() override;
+  ReceiverEngine(const ReceiverEngine&) = delete;
+  ReceiverEngine& operator=(const ReceiverEngine&) = delete;
+
+  // "Application started..", the settings (which open the serial port), the unit
+  // database; only when that loads: the transports, the first heartbeat and the
+  // timers. Returns whether the receiver listens.
+  bool StartUp();
+  // The unsent-lines note when lines would be lost, then "Application closed\r\n".
+  void Stop();
+
+  bool Started() const { return started_; }
+  HostLogger& Log() { return *log_; }
+  const StationLink& Link() const { return link_; }
+  const UnitTables& Tables() const { return tables_; }
+
+ private:
+  bool StartUpCompleted() const override { return started_; }
+  void ActivateSrvPort(bool force) override;
+  void DoActivateSerialPort() override;
+  void PingMonitSoft() override;
+  void ApplyPingInterval() override;
+  void ChangeCommTrDefault(int level, std::optional<int32_t> value) override;
+
+  const Options options_;
+  const Clock& clock_;
+  std::unique_ptr<HostLogger> log_;
+  std::mutex engineLock_;
+  UnitTables tables_;
+  Settings settings_;
+  TWatchDog watchDog_;
+  AsioSerialPort serialPort_;
+  StationLink link_;
+  UnitDatabase database_;
+  CommTroubleSupervisor supervisor_;
+  FrameProcessor frames_;
+  NetworkTransports transports_;
+  SettingsEditor editor_;
+  bool started_ = false;
+};
+
+}  // namespace talvero

@@ -1,0 +1,86 @@
+#include "hosts/service_host.hpp"
+
+#include <fmt/format.h>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+#include "hosts/receiver_engine.hpp"
+#include "log/guard.hpp"
+#include "platform/asio.hpp"
+#include "platform/asio_timers.hpp"
+#include "platform/open_file_limit.hpp"
+#include "platform/service_notify.hpp"
+#include "platform/system_clock.hpp"
+
+namespace talvero {
+namespace {
+
+// Nobody sees a message box on a service: the start-up failure goes to
+// standard error (the journal under systemd) and to the "Errors" log.
+void ReportStartUpFailure(ReceiverEngine* engine, std::string_view failure) {
+  const std::string text = fmt::format("Error in proc ServiceExecute: {}", failure);
+  std::fprintf(stderr, "%s\n", text.c_str());
+  if (engine != nullptr) {
+    try {
+      engine->Log().LogErrorText(text);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "The \"Errors\" log cannot be written either: %s\n", e.what());
+    }
+  }
+}
+
+// Runs the loop until it is stopped; a failure that reaches this far is
+// reported and the loop goes on, so one bad event never ends the service.
+void RunEventLoop(boost::asio::io_context& io, ReceiverEngine* engine) {
+  for (;;) {
+    try {
+      io.run();
+      return;
+    } catch (const std::exception& e) {
+      if (engine != nullptr) {
+        ReportFailure(engine->Log(), "ServiceExecute", e.what());
+      } else {
+        std::fprintf(stderr, "Error in the event loop: %s\n", e.what());
+      }
+    }
+  }
+}
+
+}  // namespace
+
+int RunServiceHost(const CommandLine& line) {
+  RaiseOpenFileLimit();
+  boost::asio::io_context io;
+  SystemClock clock;
+  AsioTimerFactory timers(io);
+  HostObserver silent;
+  std::unique_ptr<ReceiverEngine> engine;
+
+  // Installed first, so a stop request during start-up is kept for the loop.
+  boost::asio::signal_set signals(io, SIGTERM, SIGINT);
+  signals.async_wait([&](const boost::system::error_code& ec, int) {
+    if (ec) {
+      return;
+    }
+    NotifyServiceStopping();
+    if (engine) {
+      Guarded(engine->Log(), "ServiceStop", [&] { engine->Stop(); });
+    }
+    io.stop();
+  });
+  NotifyServiceReady();
+  try {
+    engine = std::make_unique<ReceiverEngine>(
+        io, clock, timers, silent, ReceiverEngine::Options{HostKind::Service, line.devDir});
+    engine->StartUp();
+  } catch (const std::exception& e) {
+    ReportStartUpFailure(engine.get(), e.what());
+  }
+
+  RunEventLoop(io, engine.get());
+  return 0;
+}
+
+}  // namespace talvero

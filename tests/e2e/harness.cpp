@@ -1,0 +1,253 @@
+#include "e2e/harness.hpp"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+
+extern char** environ;
+
+namespace talvero::e2e {
+namespace {
+
+sockaddr_in Loopback(uint16_t port) {
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return addr;
+}
+
+bool Readable(int fd, std::chrono::milliseconds timeout) {
+  pollfd p{fd, POLLIN, 0};
+  return poll(&p, 1, static_cast<int>(timeout.count())) > 0;
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+uint16_t FreePort() {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    const int tcp = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr = Loopback(0);
+    socklen_t len = sizeof addr;
+    bind(tcp, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    getsockname(tcp, reinterpret_cast<sockaddr*>(&addr), &len);
+    const uint16_t port = ntohs(addr.sin_port);
+    const int udp = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(port);
+    const bool udpFree = bind(udp, reinterpret_cast<sockaddr*>(&any), sizeof any) == 0;
+    close(udp);
+    close(tcp);
+    if (udpFree) {
+      return port;
+    }
+  }
+  throw std::runtime_error("no free port");
+}
+
+Receiver::Receiver(const std::vector<std::string>& args, const std::filesystem::path& stderrFile,
+                   const std::vector<std::string>& extraEnv) {
+  std::vector<std::string> argStrings{TALVERO_EXE};
+  argStrings.insert(argStrings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argStrings) {
+    argv.push_back(a.data());
+  }
+  argv.push_back(nullptr);
+
+  std::vector<std::string> envStrings;
+  for (char** e = environ; *e != nullptr; ++e) {
+    envStrings.emplace_back(*e);
+  }
+  envStrings.insert(envStrings.end(), extraEnv.begin(), extraEnv.end());
+  std::vector<char*> envp;
+  for (auto& e : envStrings) {
+    envp.push_back(e.data());
+  }
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stderrFile.c_str(),
+                                   O_WRONLY | O_CREAT | O_APPEND, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrFile.c_str(),
+                                   O_WRONLY | O_CREAT | O_APPEND, 0644);
+  const int error = posix_spawn(&pid_, TALVERO_EXE, &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) {
+    throw std::runtime_error("cannot start talvero");
+  }
+}
+
+Receiver::~Receiver() {
+  if (!status_) {
+    kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+}
+
+void Receiver::Signal(int signal) {
+  kill(pid_, signal);
+}
+
+std::optional<int> Receiver::WaitExit(std::chrono::milliseconds timeout) {
+  WaitUntil(
+      [&] {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+          status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        return status_.has_value();
+      },
+      timeout);
+  return status_;
+}
+
+StationPty::StationPty(const std::filesystem::path& devDir, const std::string& portName) {
+  master_ = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+    throw std::runtime_error("cannot open a pseudo-terminal");
+  }
+  const char* slaveName = ptsname(master_);
+  // Raw mode on the slave, so the line discipline passes every byte unchanged.
+  slave_ = open(slaveName, O_RDWR | O_NOCTTY);
+  termios tio{};
+  tcgetattr(slave_, &tio);
+  cfmakeraw(&tio);
+  tcsetattr(slave_, TCSANOW, &tio);
+  std::filesystem::create_directories(devDir);
+  std::filesystem::create_symlink(slaveName, devDir / portName);
+}
+
+StationPty::~StationPty() {
+  if (slave_ >= 0) {
+    close(slave_);
+  }
+  close(master_);
+}
+
+void StationPty::ReleaseSlave() {
+  if (slave_ >= 0) {
+    close(slave_);
+    slave_ = -1;
+  }
+}
+
+std::string StationPty::ReadUntil(const std::string& until, std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (pending_.find(until) == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || !Readable(master_, left)) {
+      break;
+    }
+    char buffer[4096];
+    const ssize_t n = read(master_, buffer, sizeof buffer);
+    if (n <= 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
+    }
+    pending_.append(buffer, static_cast<size_t>(n));
+  }
+  const auto at = pending_.find(until);
+  const size_t take = at == std::string::npos ? pending_.size() : at + until.size();
+  std::string taken = pending_.substr(0, take);
+  pending_.erase(0, take);
+  return taken;
+}
+
+std::string StationPty::ReadFor(std::chrono::milliseconds span) {
+  const auto end = std::chrono::steady_clock::now() + span;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      break;
+    }
+    if (Readable(master_, left)) {
+      char buffer[4096];
+      const ssize_t n = read(master_, buffer, sizeof buffer);
+      if (n > 0) {
+        pending_.append(buffer, static_cast<size_t>(n));
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+  }
+  return std::exchange(pending_, {});
+}
+
+void StationPty::Write(const std::string& bytes) {
+  if (write(master_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+    throw std::runtime_error("cannot write to the pseudo-terminal");
+  }
+}
+
+UnitSocket::UnitSocket(Kind kind, uint16_t port) {
+  fd_ = socket(AF_INET, kind == Kind::Tcp ? SOCK_STREAM : SOCK_DGRAM, 0);
+  const sockaddr_in addr = Loopback(port);
+  if (connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+    close(fd_);
+    fd_ = -1;
+  }
+}
+
+UnitSocket::~UnitSocket() {
+  if (fd_ >= 0) {
+    close(fd_);
+  }
+}
+
+void UnitSocket::Send(const std::string& frame) {
+  if (send(fd_, frame.data(), frame.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(frame.size())) {
+    throw std::runtime_error("cannot send the frame");
+  }
+}
+
+std::optional<std::string> UnitSocket::Receive(std::chrono::milliseconds timeout) {
+  if (fd_ < 0 || !Readable(fd_, timeout)) {
+    return std::nullopt;
+  }
+  char buffer[8192];
+  const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+  if (n <= 0) {
+    return std::nullopt;
+  }
+  return std::string(buffer, static_cast<size_t>(n));
+}
+
+}  // namespace talvero::e2e

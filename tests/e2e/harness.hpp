@@ -1,0 +1,87 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace talvero::e2e {
+
+using namespace std::chrono_literals;
+
+// Polls until the condition holds or the time is up.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+
+std::string ReadFile(const std::filesystem::path& path);
+
+// A free port on 127.0.0.1 for both TCP and UDP at the moment of asking.
+uint16_t FreePort();
+
+// The real talvero executable, started with arguments, stopped with SIGTERM.
+class Receiver {
+ public:
+  Receiver(const std::vector<std::string>& args, const std::filesystem::path& stderrFile,
+           const std::vector<std::string>& extraEnv = {});
+  ~Receiver();
+  Receiver(const Receiver&) = delete;
+  Receiver& operator=(const Receiver&) = delete;
+
+  void Signal(int signal);
+  // The exit status once the process has ended within the timeout.
+  std::optional<int> WaitExit(std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
+
+// The monitoring software's end of the serial cable: a pseudo-terminal whose
+// slave side is linked into a device folder under a port name.
+class StationPty {
+ public:
+  StationPty(const std::filesystem::path& devDir, const std::string& portName);
+  ~StationPty();
+  StationPty(const StationPty&) = delete;
+  StationPty& operator=(const StationPty&) = delete;
+
+  // Everything that arrives until the text holds `until` or the time is up.
+  std::string ReadUntil(const std::string& until,
+                        std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+  // What arrives within the given time.
+  std::string ReadFor(std::chrono::milliseconds span);
+  void Write(const std::string& bytes);
+  // Closes the spare slave handle once the receiver holds the device open.
+  void ReleaseSlave();
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  std::string pending_;
+};
+
+// A unit talking over TCP or UDP to 127.0.0.1.
+class UnitSocket {
+ public:
+  enum class Kind { Tcp, Udp };
+  UnitSocket(Kind kind, uint16_t port);
+  ~UnitSocket();
+  UnitSocket(const UnitSocket&) = delete;
+  UnitSocket& operator=(const UnitSocket&) = delete;
+
+  bool connected() const { return fd_ >= 0; }
+  void Send(const std::string& frame);
+  // One answer (a read or a datagram), or nothing when none comes in time.
+  std::optional<std::string> Receive(
+      std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace talvero::e2e

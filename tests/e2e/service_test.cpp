@@ -1,0 +1,238 @@
+// The real talvero --service with a temporary home, units on 127.0.0.1 and the
+// monitoring software on a pseudo-terminal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "e2e/harness.hpp"
+#include "protocol/crc8.hpp"
+#include "protocol/time_bytes.hpp"
+#include "protocol/unit_id.hpp"
+#include "support/temp_dir.hpp"
+
+namespace talvero::e2e {
+namespace {
+
+const std::string kHeartbeat = std::string("1011           @    ") + '\x14';
+
+std::string Frame(uint8_t type, uint16_t frameId, uint16_t unit, const std::string& payload) {
+  std::string frame(8, '\0');
+  frame[0] = static_cast<char>(type);
+  frame[2] = static_cast<char>(frameId >> 8);
+  frame[3] = static_cast<char>(frameId & 0xFF);
+  UnitIDToNibbles(unit, frame, 4);
+  return AddCrc8(frame + payload);
+}
+
+std::string AlarmEvent(uint16_t unit, const std::string& account, const std::string& event) {
+  std::string time(6, '\0');
+  PutTimeBytes(time, 0, *EncodeDateTime({2024, 3, 5, 14, 7, 9, 0}));
+  return Frame(6, 1, unit, time + account + event);
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string SettingsFile(uint16_t port, int pingSeconds = 30) {
+  return "TcpUdpSrvPort=" + std::to_string(port) +
+         "\r\nSerialPort=COM1\r\nCommTrouble1=15\r\nCommTrouble2=60\r\nCommTrouble3=240\r\n"
+         "CommTrStartUpDelay=7\r\nPingInvToMonitSoft=" +
+         std::to_string(pingSeconds) +
+         "\r\nEncrMarker=0\r\nAutoStartUp=0\r\nSystemTray=0\r\nPlaySounds=0\r\n"
+         "ReceiverNumber=7\r\nLineNumber=7\r\nEncryptionKey=9873\r\n";
+}
+
+class ServiceHost : public ::testing::Test {
+ protected:
+  void SetUp() override { std::filesystem::create_directories(DevDir()); }
+
+  std::filesystem::path Home() const { return home_.path() / "home"; }
+  std::filesystem::path DevDir() const { return home_.path() / "dev"; }
+  std::filesystem::path Output() const { return home_.path() / "output.txt"; }
+
+  void UseSettings(int pingSeconds = 30) {
+    std::filesystem::create_directories(Home());
+    WriteFile(Home() / "Talvero.ini", SettingsFile(port_, pingSeconds));
+  }
+
+  std::unique_ptr<Receiver> Start(const std::vector<std::string>& extraEnv = {}) {
+    return std::make_unique<Receiver>(
+        std::vector<std::string>{"--service", "--home", Home().string(), "--dev-dir",
+                                 DevDir().string()},
+        Output(), extraEnv);
+  }
+
+  std::string AllMsgLog() const {
+    std::string text;
+    const auto folder = Home() / "Log_Service" / "All msg";
+    if (std::filesystem::exists(folder)) {
+      for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        text += ReadFile(entry.path());
+      }
+    }
+    return text;
+  }
+
+  bool Listening() const {
+    UnitSocket probe(UnitSocket::Kind::Tcp, port_);
+    return probe.connected();
+  }
+
+  // Answers every line that arrives until the wanted one has come.
+  bool AnswerUntil(StationPty& station, const std::string& wanted) {
+    for (int lines = 0; lines < 20; ++lines) {
+      const std::string line = station.ReadUntil("\x14");
+      if (line.empty()) {
+        return false;
+      }
+      station.Write("\x06");
+      if (line.find(wanted) != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  testing::TempDir home_;
+  uint16_t port_ = FreePort();
+};
+
+TEST_F(ServiceHost, CreatesTheDefaultSettingsFileByteForByte) {
+  auto receiver = Start();
+  ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(Home() / "Talvero.ini"); }));
+  receiver->Signal(SIGTERM);
+  ASSERT_EQ(receiver->WaitExit(), 0);
+  EXPECT_EQ(ReadFile(Home() / "Talvero.ini"),
+            "TcpUdpSrvPort=33665\r\nSerialPort=COM1\r\nCommTrouble1=15\r\nCommTrouble2=60\r\n"
+            "CommTrouble3=240\r\nCommTrStartUpDelay=7\r\nPingInvToMonitSoft=30\r\nEncrMarker=0\r\n"
+            "AutoStartUp=0\r\nSystemTray=0\r\nPlaySounds=0\r\nReceiverNumber=7\r\nLineNumber=7\r\n"
+            "EncryptionKey=9873\r\n");
+  EXPECT_NE(AllMsgLog().find(" - Application started..\r\n"), std::string::npos);
+}
+
+TEST_F(ServiceHost, SendsTheSecondHeartbeatOnceTheFirstIsAnswered) {
+  UseSettings();
+  StationPty station(DevDir(), "COM1");
+  auto receiver = Start();
+  EXPECT_EQ(station.ReadUntil(kHeartbeat), kHeartbeat);
+  station.ReleaseSlave();
+  // Nothing more until the monitoring software answers.
+  EXPECT_EQ(station.ReadFor(std::chrono::milliseconds(500)), "");
+  station.Write("\x06");
+  EXPECT_EQ(station.ReadUntil(kHeartbeat, std::chrono::milliseconds(2000)), kHeartbeat);
+}
+
+TEST_F(ServiceHost, AcknowledgesAPingOverTcpAndWritesTheUnitRecord) {
+  UseSettings();
+  auto receiver = Start();
+  ASSERT_TRUE(WaitUntil([&] { return Listening(); }));
+  UnitSocket unit(UnitSocket::Kind::Tcp, port_);
+  unit.Send(Frame(35, 0x0102, 0x0005, ""));
+  const auto answer = unit.Receive();
+  ASSERT_TRUE(answer);
+  ASSERT_EQ(answer->size(), 15u);
+  EXPECT_EQ((*answer)[0], 1);
+  EXPECT_EQ(answer->substr(1, 7), std::string("\x00\x01\x02\x05\x00\x00\x00", 7));
+  EXPECT_TRUE(CheckCrc8(*answer));
+
+  ASSERT_TRUE(WaitUntil([&] {
+    const std::string db = ReadFile(Home() / "Talvero.db");
+    return db.size() == 2'621'440 && db[5 * 40] == 1;
+  }));
+  const std::string record = ReadFile(Home() / "Talvero.db").substr(5 * 40, 40);
+  EXPECT_EQ(record[3], 1);                                              // TCP
+  EXPECT_EQ(record.substr(13, 4), std::string("\x01\x00\x00\x7F", 4));  // 127.0.0.1
+}
+
+TEST_F(ServiceHost, DeliversAnAlarmEventOverUdpAsItsReceiverLine) {
+  UseSettings();
+  StationPty station(DevDir(), "COM1");
+  auto receiver = Start();
+  ASSERT_TRUE(WaitUntil([&] { return Listening(); }));
+  station.ReleaseSlave();
+  UnitSocket unit(UnitSocket::Kind::Udp, port_);
+  unit.Send(AlarmEvent(0x0012, "1234",
+                       "1130"
+                       "01"
+                       "005"));
+  const auto answer = unit.Receive();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ((*answer)[0], 1);
+  EXPECT_TRUE(AnswerUntil(station, std::string("5077 181234E13001005") + '\x14'));
+}
+
+TEST_F(ServiceHost, AnswersABadFrameWithANack) {
+  UseSettings();
+  auto receiver = Start();
+  ASSERT_TRUE(WaitUntil([&] { return Listening(); }));
+  UnitSocket unit(UnitSocket::Kind::Tcp, port_);
+  unit.Send(std::string("\x23\x00\x01", 3) + "xy");
+  const auto answer = unit.Receive();
+  ASSERT_TRUE(answer);
+  ASSERT_EQ(answer->size(), 15u);
+  EXPECT_EQ(answer->substr(0, 8), std::string("\x02\x00\x00\x00\x00\x00\x00\x00", 8));
+  EXPECT_TRUE(CheckCrc8(*answer));
+}
+
+TEST_F(ServiceHost, StaysIdleWithADatabaseOfTheWrongSize) {
+  UseSettings();
+  WriteFile(Home() / "Talvero.db", std::string(100, '\0'));
+  auto receiver = Start();
+  ASSERT_TRUE(WaitUntil([&] {
+    return ReadFile(Home() / "Log_Service" / "Errors.log")
+               .find(
+                   "ERROR!! Database size is invalid. Please repair or delete database "
+                   "(Talvero.db) and launch the service again.\r\n") != std::string::npos;
+  }));
+  EXPECT_FALSE(Listening());
+  EXPECT_EQ(ReadFile(Home() / "Talvero.db"), std::string(100, '\0'));
+  receiver->Signal(SIGTERM);
+  EXPECT_EQ(receiver->WaitExit(), 0);
+}
+
+TEST_F(ServiceHost, StopsOnSigtermWithTheUnsentLinesNoteAndTellsSystemd) {
+  UseSettings();
+  const auto notifyPath = home_.path() / "notify.sock";
+  const int notify = socket(AF_UNIX, SOCK_DGRAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", notifyPath.c_str());
+  ASSERT_EQ(bind(notify, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+
+  StationPty station(DevDir(), "COM1");
+  auto receiver = Start({"NOTIFY_SOCKET=" + notifyPath.string()});
+  ASSERT_TRUE(WaitUntil([&] { return Listening(); }));
+  station.ReleaseSlave();
+  UnitSocket unit(UnitSocket::Kind::Udp, port_);
+  unit.Send(AlarmEvent(0x0012, "1234",
+                       "1130"
+                       "01"
+                       "005"));
+  ASSERT_TRUE(unit.Receive());
+  // Two heartbeats and the event wait, unanswered.
+  receiver->Signal(SIGTERM);
+  ASSERT_EQ(receiver->WaitExit(), 0);
+
+  const std::string log = AllMsgLog();
+  EXPECT_NE(log.find(" - There are 3 unsent messages in Internal Buffer.\r\nUnsent messages will "
+                     "be lost.\r\n\r\n"),
+            std::string::npos);
+  EXPECT_TRUE(log.ends_with(" - Application closed\r\n\r\n"));
+
+  std::string messages;
+  char buffer[256];
+  ssize_t n = 0;
+  while ((n = recv(notify, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
+    messages += std::string(buffer, static_cast<size_t>(n)) + "\n";
+  }
+  close(notify);
+  EXPECT_EQ(messages, "READY=1\nSTOPPING=1\n");
+}
+
+}  // namespace
+}  // namespace talvero::e2e

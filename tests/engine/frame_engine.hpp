@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/frame_processor.hpp"
+#include "engine/settings.hpp"
+#include "engine/unit_database.hpp"
+#include "engine/unit_table.hpp"
+#include "log/host_kind.hpp"
+#include "log/host_observer.hpp"
+#include "log/watch_dog.hpp"
+#include "station/comm_trouble_supervisor.hpp"
+#include "station/station_link.hpp"
+#include "support/fake_serial_port.hpp"
+#include "support/fake_transport.hpp"
+#include "support/recording_logger.hpp"
+#include "support/temp_dir.hpp"
+#include "support/virtual_time.hpp"
+
+namespace talvero::testing {
+
+// What the desktop host would hear: sounds, counters and changed units.
+class EngineObserver final : public HostObserver {
+ public:
+  void PlaySnd(int index) override { sounds.push_back(index); }
+  void CountUp(Counter counter) override { ++counts[counter]; }
+  void UnitChanged(uint16_t unit) override { changedUnits.push_back(unit); }
+
+  int Count(Counter counter) const {
+    const auto it = counts.find(counter);
+    return it == counts.end() ? 0 : it->second;
+  }
+
+  std::vector<int> sounds;
+  std::map<Counter, int> counts;
+  std::vector<uint16_t> changedUnits;
+};
+
+// The parts a FrameProcessor works with, as the hosts compose them: a real
+// unit database file in a temporary folder, the station link on a fake serial
+// port, the watchdog delivering buffered commands, all on virtual time.
+struct FrameEngine {
+  explicit FrameEngine(HostKind host, Settings initial = {})
+      : host(host),
+        settings(std::move(initial)),
+        database(tables, log, {host, (dir.path() / "Talvero.db").string(), nullptr, {}}),
+        link(port, time, time, log, host, observer, settings),
+        commTrouble(tables, database, link, time, time, log, host, observer, settings),
+        watchDog(time),
+        processor(tables, database, link, commTrouble, watchDog, settings, time, log, host,
+                  observer) {
+    if (!database.ConnDB() || !database.ReadDB_and_FillU_onStartUp({15, 60, 240})) {
+      throw std::runtime_error("the unit database did not load");
+    }
+    port.Open(settings.SerialPort);
+    watchDog.OnTimeout = [this](const std::string& key) { processor.DeliverBufCmd(key); };
+    log.Clear();
+  }
+
+  // The unit's 40 bytes in the database file, read back from disk.
+  std::vector<uint8_t> DbRecord(uint16_t unit) const {
+    std::ifstream in(dir.path() / "Talvero.db", std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(unit) * 40);
+    std::vector<uint8_t> record(40);
+    in.read(reinterpret_cast<char*>(record.data()), 40);
+    return record;
+  }
+
+  TUnitStruct& Unit(uint16_t unit) { return tables.UnitTable[unit]; }
+
+  HostKind host;
+  TempDir dir;
+  VirtualTime time{At(2024, 3, 7, 9, 0, 0)};
+  RecordingLogger log;
+  EngineObserver observer;
+  Settings settings;
+  UnitTables tables;
+  UnitDatabase database;
+  FakeSerialPort port;
+  StationLink link;
+  CommTroubleSupervisor commTrouble;
+  TWatchDog watchDog;
+  FrameProcessor processor;
+};
+
+}  // namespace talvero::testing
