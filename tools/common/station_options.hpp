@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace talvero {
+
+enum class StationAnswer { Ack, Nak, None };
+
+struct StationOptions {
+  bool help = false;
+  std::optional<std::string> device;  // none: create a pseudo-terminal
+  std::optional<std::string> link;    // a symbolic link to the pseudo-terminal
+  StationAnswer answer = StationAnswer::Ack;
+  double delaySeconds = 0;
+  std::optional<int> baud;        // wait the wire time of each line at this speed
+  double heartbeatSeconds = 0;    // 0: no heartbeat of its own
+  std::optional<uint64_t> count;  // stop after this many new event lines
+  std::optional<double> durationSeconds;
+  bool quiet = false;
+  bool json = false;
+};
+
+// The speed a serial device is opened at without --baud.
+inline constexpr int kDefaultBaud = 9600;
+
+// True for the speeds a serial device can be set to.
+bool IsDeviceBaud(int baud);
+
+// Reads the arguments after the program name. Throws UsageError for anything
+// it refuses.
+StationOptions ParseStationArgs(const std::vector<std::string>& args);
+
+std::string_view StationUsage();
+
+}  // namespace talvero
