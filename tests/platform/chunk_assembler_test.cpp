@@ -47,8 +47,22 @@ TEST_P(ChunkScriptTest, GivesTheExpectedChunks) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scripts, ChunkScriptTest,
-    ::testing::Values(ScriptCase{"NothingBeforeTenQuietMs", {{0, "\x06"}, {9, ""}}, {}},
-                      ScriptCase{"ChunkAfterTenQuietMs", {{0, "\x06"}, {10, ""}}, {"\x06"}},
+    ::testing::Values(ScriptCase{"NothingBeforeTenQuietMs", {{0, "x"}, {9, ""}}, {}},
+                      ScriptCase{"ChunkAfterTenQuietMs", {{0, "x"}, {10, ""}}, {"x"}},
+                      ScriptCase{"ALoneAckOrNakIsAChunkAtOnce",
+                                 {{0, "\x06"}, {1, ""}, {30, "\x15"}, {31, ""}},
+                                 {"\x06", "\x15"}},
+                      ScriptCase{"AnAckBehindWaitingBytesJoinsThem",
+                                 {{0, "10"}, {2, "\x06"}, {12, ""}},
+                                 {std::string("10\x06")}},
+                      ScriptCase{"AnAckWithMoreBytesWaitsForQuiet",
+                                 {{0,
+                                   "\x06"
+                                   "1011"},
+                                  {9, ""},
+                                  {10, ""}},
+                                 {"\x06"
+                                  "1011"}},
                       ScriptCase{"QuietCountsFromTheLastByte",
                                  {{0, "10"}, {8, "11"}, {12, ""}, {18, ""}},
                                  {"1011"}},
