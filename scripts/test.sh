@@ -5,10 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
-scripts/build.sh build/test
+scripts/build.sh build/test -DCMAKE_BUILD_TYPE=Debug
 (cd build/test && ctest --output-on-failure --parallel "$(nproc)")
 
-scripts/build.sh build/asan -DTALVERO_SANITIZE=ON -DTALVERO_BENCH=OFF
+scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DTALVERO_SANITIZE=ON -DTALVERO_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build/asan && ctest --output-on-failure --parallel "$(nproc)")
