@@ -83,6 +83,11 @@ class ServiceHost : public ::testing::Test {
     return probe.connected();
   }
 
+  // Both transports are up once the UDP server's line is in the log.
+  bool ListeningOnBoth() const {
+    return AllMsgLog().find("Server Listen UDP Port " + std::to_string(port_)) != std::string::npos;
+  }
+
   // Answers every line that arrives until the wanted one has come.
   bool AnswerUntil(StationPty& station, const std::string& wanted) {
     for (int lines = 0; lines < 20; ++lines) {
@@ -130,7 +135,7 @@ TEST_F(ServiceHost, SendsTheSecondHeartbeatOnceTheFirstIsAnswered) {
 TEST_F(ServiceHost, AcknowledgesAPingOverTcpAndWritesTheUnitRecord) {
   UseSettings();
   auto receiver = Start();
-  ASSERT_TRUE(WaitUntil([&] { return Listening(); }));
+  ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
   UnitSocket unit(UnitSocket::Kind::Tcp, port_);
   unit.Send(Frame(35, 0x0102, 0x0005, ""));
   const auto answer = unit.Receive();
@@ -153,7 +158,7 @@ TEST_F(ServiceHost, DeliversAnAlarmEventOverUdpAsItsReceiverLine) {
   UseSettings();
   StationPty station(DevDir(), "COM1");
   auto receiver = Start();
-  ASSERT_TRUE(WaitUntil([&] { return Listening(); }));
+  ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
   station.ReleaseSlave();
   UnitSocket unit(UnitSocket::Kind::Udp, port_);
   unit.Send(AlarmEvent(0x0012, "1234",
@@ -169,7 +174,7 @@ TEST_F(ServiceHost, DeliversAnAlarmEventOverUdpAsItsReceiverLine) {
 TEST_F(ServiceHost, AnswersABadFrameWithANack) {
   UseSettings();
   auto receiver = Start();
-  ASSERT_TRUE(WaitUntil([&] { return Listening(); }));
+  ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
   UnitSocket unit(UnitSocket::Kind::Tcp, port_);
   unit.Send(std::string("\x23\x00\x01", 3) + "xy");
   const auto answer = unit.Receive();
@@ -206,7 +211,7 @@ TEST_F(ServiceHost, StopsOnSigtermWithTheUnsentLinesNoteAndTellsSystemd) {
 
   StationPty station(DevDir(), "COM1");
   auto receiver = Start({"NOTIFY_SOCKET=" + notifyPath.string()});
-  ASSERT_TRUE(WaitUntil([&] { return Listening(); }));
+  ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
   station.ReleaseSlave();
   UnitSocket unit(UnitSocket::Kind::Udp, port_);
   unit.Send(AlarmEvent(0x0012, "1234",
@@ -232,6 +237,20 @@ TEST_F(ServiceHost, StopsOnSigtermWithTheUnsentLinesNoteAndTellsSystemd) {
   }
   close(notify);
   EXPECT_EQ(messages, "READY=1\nSTOPPING=1\n");
+}
+
+TEST_F(ServiceHost, SaysWhyOnStandardErrorWhenTheHomeCannotBeWritten) {
+  std::filesystem::create_directories(home_.path());
+  WriteFile(home_.path() / "file", "");
+  Receiver receiver({"--service", "--home", (home_.path() / "file" / "home").string(), "--dev-dir",
+                     DevDir().string()},
+                    Output());
+  ASSERT_TRUE(WaitUntil([&] {
+    return ReadFile(Output()).find("Error in proc ServiceExecute: Cannot create log folder") !=
+           std::string::npos;
+  }));
+  receiver.Signal(SIGTERM);
+  EXPECT_EQ(receiver.WaitExit(), 0);
 }
 
 }  // namespace
