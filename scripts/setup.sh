@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config clang-format
   libboost-dev libfmt-dev nlohmann-json3-dev libsystemd-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  strace
+  strace systemd
 )
 
 missing=()

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
+#include "support/file_bytes.hpp"
 #include "support/temp_dir.hpp"
 
 namespace talvero {
 namespace {
+
+using testing::ReadFile;
 
 class FakeServiceManager final : public ServiceManager {
  public:
@@ -23,13 +23,6 @@ class FakeServiceManager final : public ServiceManager {
   std::vector<std::string> calls;
   std::string failOn;
 };
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 UnitFileSettings Settings() {
   UnitFileSettings s;
@@ -103,6 +96,30 @@ TEST(ServiceRegistration, UninstallDisablesRemovesAndReloads) {
   EXPECT_EQ(again.message,
             "Service \"Talvero\" failed to uninstall with error: \"TalveroService.service is not "
             "installed\"");
+}
+
+TEST(ServiceRegistration, SystemdAcceptsTheUnitFileWithoutAWarning) {
+  if (std::system("command -v systemd-analyze >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "systemd-analyze is not installed";
+  }
+  testing::TempDir dir;
+  FakeServiceManager manager;
+  UnitFileSettings s = Settings();
+  s.executable = std::filesystem::read_symlink("/proc/self/exe");
+  s.home = dir.path();
+  s.homeGiven = true;
+  ASSERT_TRUE(InstallService(manager, s, dir.path()).ok);
+  const std::string command =
+      "systemd-analyze verify " + (dir.path() / "TalveroService.service").string() + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
+    output += buffer;
+  }
+  EXPECT_EQ(pclose(pipe), 0);
+  EXPECT_EQ(output, "");
 }
 
 }  // namespace
