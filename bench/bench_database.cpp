@@ -1,45 +1,32 @@
 // Start-up load of a full unit database, and the memory of the full table.
 #include <malloc.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "engine/unit_database.hpp"
 #include "engine/unit_record.hpp"
 
 namespace talvero {
 namespace {
 
-constexpr CommTrLimit kDefaults{15, 60, 240};
+using bench::BenchFolder;
+using bench::SilentLogger;
 
-class SilentLogger final : public Logger {
- public:
-  void LogAllMsg(std::string_view) override {}
-  void LogImpMsg(std::string_view) override {}
-  void LogErr(std::string_view, std::string_view) override {}
-  void LogErrorText(std::string_view) override {}
-};
+constexpr CommTrLimit kDefaults{15, 60, 240};
 
 // A Talvero.db in a temporary folder with every one of the 65,536 records in use.
 class FullDatabase {
  public:
   FullDatabase() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "talvero-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      throw std::runtime_error("cannot create a temporary folder");
-    }
-    folder_ = pattern;
     std::vector<uint8_t> bytes(kVersion2FileSize);
     for (size_t unit = 0; unit < kUnitCount; ++unit) {
       uint8_t* r = bytes.data() + unit * kUnitRecordSize;
@@ -66,14 +53,10 @@ class FullDatabase {
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
   }
-  ~FullDatabase() {
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
-  }
-  std::string Path() const { return (folder_ / "Talvero.db").string(); }
+  std::string Path() const { return (folder_.Path() / "Talvero.db").string(); }
 
  private:
-  std::filesystem::path folder_;
+  BenchFolder folder_;
 };
 
 // Resident set size as the kernel counts it.

@@ -6,23 +6,20 @@
 // System calls per frame: run a fixed-count variant under strace, e.g.
 //   strace -c -f ./bench_frame_processing --benchmark_filter='BM_Ping/iterations:2000$'
 // and the 4000 one, and divide the difference by 2000.
-#include <stdlib.h>
-
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "engine/frame_processor.hpp"
 #include "engine/settings.hpp"
 #include "engine/unit_database.hpp"
 #include "engine/unit_table.hpp"
-#include "log/exe_folder.hpp"
 #include "log/service_logger.hpp"
 #include "log/watch_dog.hpp"
 #include "platform/system_clock.hpp"
@@ -33,15 +30,10 @@
 namespace talvero {
 namespace {
 
-constexpr uint16_t kUnits = 1000;
+using bench::BenchHome;
+using bench::SilentLogger;
 
-class SilentLogger final : public Logger {
- public:
-  void LogAllMsg(std::string_view) override {}
-  void LogImpMsg(std::string_view) override {}
-  void LogErr(std::string_view, std::string_view) override {}
-  void LogErrorText(std::string_view) override {}
-};
+constexpr uint16_t kUnits = 1000;
 
 // Timers that never fire: no buffered commands and no supervision rounds run here.
 class IdleTimers final : public TimerFactory {
@@ -94,27 +86,6 @@ class SinkRoute final : public Transport {
   size_t sent = 0;
 };
 
-class TempHome {
- public:
-  TempHome() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "talvero-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      throw std::runtime_error("cannot create a temporary folder");
-    }
-    path_ = pattern;
-    SetExeFolder(path_.string());
-  }
-  ~TempHome() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
 std::string Frame(uint8_t type, uint16_t unit, std::string_view payload) {
   std::string frame = {static_cast<char>(type),
                        0,
@@ -159,7 +130,7 @@ struct ServiceEngine {
     }
   }
 
-  TempHome home;
+  BenchHome home;
   SystemClock clock;
   IdleTimers timers;
   HostObserver observer;

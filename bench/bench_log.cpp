@@ -1,37 +1,15 @@
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <stdexcept>
 #include <string>
 
-#include "log/exe_folder.hpp"
+#include "bench_support.hpp"
 #include "log/service_logger.hpp"
 #include "platform/system_clock.hpp"
 
 namespace talvero {
 namespace {
 
-// A home folder of its own under the temporary folder, removed afterwards.
-class BenchHome {
- public:
-  BenchHome() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "talvero-bench-log-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
-      throw std::runtime_error("cannot create a temporary folder");
-    }
-    path_ = pattern;
-    SetExeFolder(path_.string());
-  }
-  ~BenchHome() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-
- private:
-  std::filesystem::path path_;
-};
+using bench::BenchHome;
 
 // The service host's busiest channel: each line opens, appends and closes the
 // day's "All msg" file.

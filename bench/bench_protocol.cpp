@@ -2,20 +2,14 @@
 
 #include <string>
 
-#include "log/logger.hpp"
+#include "bench_support.hpp"
 #include "protocol/cipher.hpp"
 #include "protocol/crc8.hpp"
 
 namespace talvero {
 namespace {
 
-class SilentLogger final : public Logger {
- public:
-  void LogAllMsg(std::string_view) override {}
-  void LogImpMsg(std::string_view) override {}
-  void LogErr(std::string_view, std::string_view) override {}
-  void LogErrorText(std::string_view) override {}
-};
+using bench::SilentLogger;
 
 std::string Pattern(size_t size) {
   std::string out(size, '\0');

@@ -1,5 +1,8 @@
 #include <fmt/format.h>
 
+#include <string>
+#include <string_view>
+
 #include "engine/cmd_buffer_entry.hpp"
 #include "engine/frame_processor.hpp"
 #include "log/time_text.hpp"
@@ -10,6 +13,13 @@ namespace {
 // A buffered command counts as confirmed by any frame of its unit that comes
 // within this many whole seconds of its sending.
 constexpr int64_t kCmdConfirmSeconds = 11;
+
+// The Imp_msg line for a field of a unit's record that a frame changed.
+std::string ChangedLine(const RecMsg& msg, const TUnitStruct& u, std::string_view field,
+                        std::string_view before, std::string_view after) {
+  return fmt::format("[Unit {}] [Account {}] Changed {}: [{}] -> [{}]", msg.UnitText,
+                     u.Account.View(), field, before, after);
+}
 
 }  // namespace
 
@@ -37,8 +47,7 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, Reception& rx) {
 
   if (u.IP != rx.PeerAddress || u.Port != rx.PeerPort) {
     if (u.IP != rx.PeerAddress) {
-      log_.LogImpMsg(fmt::format("[Unit {}] [Account {}] Changed IP: [{}] -> [{}]", msg.UnitText,
-                                 u.Account.View(), u.IP.View(), rx.PeerAddress));
+      log_.LogImpMsg(ChangedLine(msg, u, "IP", u.IP.View(), rx.PeerAddress));
     }
     u.IP = rx.PeerAddress;
     u.Port = rx.PeerPort;
@@ -49,8 +58,7 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, Reception& rx) {
   // An IMEI that is not all digits cannot be stored: the write throws and ends
   // the frame's processing with the new IMEI in memory only.
   if (!msg.Imei.empty() && u.Imei != msg.Imei) {
-    log_.LogImpMsg(fmt::format("[Unit {}] [Account {}] Changed Imei: [{}] -> [{}]", msg.UnitText,
-                               u.Account.View(), u.Imei.View(), msg.Imei));
+    log_.LogImpMsg(ChangedLine(msg, u, "Imei", u.Imei.View(), msg.Imei));
     u.Imei = msg.Imei;
     database_.WriteUnitField(unit, UnitField::Imei);
     rx.Changed = true;
@@ -60,8 +68,7 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, Reception& rx) {
   database_.WriteUnitField(unit, UnitField::LastMsgTime);
 
   if (!msg.FwRaw.empty() && u.FwRaw != msg.FwRaw) {
-    log_.LogImpMsg(fmt::format("[Unit {}] [Account {}] Changed fwVer: [{}] -> [{}]", msg.UnitText,
-                               u.Account.View(), u.FwVer.View(), msg.FwVer));
+    log_.LogImpMsg(ChangedLine(msg, u, "fwVer", u.FwVer.View(), msg.FwVer));
     u.FwRaw = msg.FwRaw;
     u.FwVer = msg.FwVer;
     database_.WriteUnitField(unit, UnitField::FwRaw);

@@ -7,7 +7,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "config/settings_editor.hpp"
@@ -17,6 +16,7 @@
 #include "engine/settings.hpp"
 #include "engine/unit_table.hpp"
 #include "station/comm_trouble_limits.hpp"
+#include "support/file_bytes.hpp"
 #include "support/recording_logger.hpp"
 #include "support/temp_dir.hpp"
 
@@ -60,13 +60,6 @@ class RecordingEffects final : public SettingsEffects {
  private:
   Settings& settings_;
 };
-
-inline void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-  ASSERT_EQ(std::fclose(file), 0);
-}
 
 inline std::string FileBytes(const std::filesystem::path& path) {
   return ReadWholeFile(path);

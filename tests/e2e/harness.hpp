@@ -18,8 +18,6 @@ using namespace std::chrono_literals;
 bool WaitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
-std::string ReadFile(const std::filesystem::path& path);
-
 // A free port on 127.0.0.1 for both TCP and UDP at the moment of asking.
 uint16_t FreePort();
 

@@ -6,16 +6,18 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <fstream>
-
 #include "e2e/harness.hpp"
 #include "protocol/crc8.hpp"
 #include "protocol/time_bytes.hpp"
 #include "protocol/unit_id.hpp"
+#include "support/file_bytes.hpp"
 #include "support/temp_dir.hpp"
 
 namespace talvero::e2e {
 namespace {
+
+using testing::ReadFile;
+using testing::WriteFile;
 
 const std::string kHeartbeat = std::string("1011           @    ") + '\x14';
 
@@ -32,10 +34,6 @@ std::string AlarmEvent(uint16_t unit, const std::string& account, const std::str
   std::string time(6, '\0');
   PutTimeBytes(time, 0, *EncodeDateTime({2024, 3, 5, 14, 7, 9, 0}));
   return Frame(6, 1, unit, time + account + event);
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
 }
 
 std::string SettingsFile(uint16_t port, int pingSeconds = 30) {

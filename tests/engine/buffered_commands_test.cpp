@@ -21,7 +21,6 @@ using testing::At;
 using testing::Bytes;
 using testing::Decrypted;
 using testing::Encrypted;
-using testing::FrameEngine;
 using testing::MakeTcpRoute;
 using testing::MakeUdpBinding;
 using testing::Plain;
@@ -81,15 +80,10 @@ TEST(CommandFrames, EntriesSplitAtTheFirstEqualsSign) {
   EXPECT_EQ(CmdEntryFrame("no frame"), "");
 }
 
-class BufferedCommandsTest : public ::testing::Test {
+// Buffered commands are the desktop host's: its tests run there unless they say otherwise.
+class BufferedCommandsTest : public testing::FrameEngineTest {
  protected:
-  FrameEngine& Engine(HostKind host = HostKind::Desktop) {
-    engine = std::make_unique<FrameEngine>(host);
-    return *engine;
-  }
-
-  std::unique_ptr<FrameEngine> engine;
-  std::shared_ptr<testing::FakeTransport> tcp = MakeTcpRoute("10.0.0.5", 4001);
+  BufferedCommandsTest() : FrameEngineTest(HostKind::Desktop) {}
 };
 
 TEST_F(BufferedCommandsTest, TwoFramesInQuickSuccessionGiveOneSendingASecondAfterTheLast) {

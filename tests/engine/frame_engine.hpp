@@ -1,10 +1,12 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,34 +16,17 @@
 #include "engine/unit_database.hpp"
 #include "engine/unit_table.hpp"
 #include "log/host_kind.hpp"
-#include "log/host_observer.hpp"
 #include "log/watch_dog.hpp"
 #include "station/comm_trouble_supervisor.hpp"
 #include "station/station_link.hpp"
 #include "support/fake_serial_port.hpp"
 #include "support/fake_transport.hpp"
+#include "support/recording_host_observer.hpp"
 #include "support/recording_logger.hpp"
 #include "support/temp_dir.hpp"
 #include "support/virtual_time.hpp"
 
 namespace talvero::testing {
-
-// What the desktop host would hear: sounds, counters and changed units.
-class EngineObserver final : public HostObserver {
- public:
-  void PlaySnd(int index) override { sounds.push_back(index); }
-  void CountUp(Counter counter) override { ++counts[counter]; }
-  void UnitChanged(uint16_t unit) override { changedUnits.push_back(unit); }
-
-  int Count(Counter counter) const {
-    const auto it = counts.find(counter);
-    return it == counts.end() ? 0 : it->second;
-  }
-
-  std::vector<int> sounds;
-  std::map<Counter, int> counts;
-  std::vector<uint16_t> changedUnits;
-};
 
 // The parts a FrameProcessor works with, as the hosts compose them: a real
 // unit database file in a temporary folder, the station link on a fake serial
@@ -79,7 +64,7 @@ struct FrameEngine {
   TempDir dir;
   VirtualTime time{At(2024, 3, 7, 9, 0, 0)};
   RecordingLogger log;
-  EngineObserver observer;
+  RecordingHostObserver observer;
   Settings settings;
   UnitTables tables;
   UnitDatabase database;
@@ -88,6 +73,25 @@ struct FrameEngine {
   CommTroubleSupervisor commTrouble;
   TWatchDog watchDog;
   FrameProcessor processor;
+};
+
+// Builds a fresh engine when a test asks for one, on the host the test names or
+// on the fixture's own, with a TCP route to send frames through.
+class FrameEngineTest : public ::testing::Test {
+ protected:
+  explicit FrameEngineTest(HostKind defaultHost = HostKind::Service) : defaultHost_(defaultHost) {}
+
+  FrameEngine& Engine() { return Engine(defaultHost_); }
+  FrameEngine& Engine(HostKind host, Settings settings = {}) {
+    engine = std::make_unique<FrameEngine>(host, std::move(settings));
+    return *engine;
+  }
+
+  std::unique_ptr<FrameEngine> engine;
+  std::shared_ptr<FakeTransport> tcp = MakeTcpRoute("10.0.0.5", 4001);
+
+ private:
+  HostKind defaultHost_;
 };
 
 }  // namespace talvero::testing

@@ -21,9 +21,7 @@ using namespace std::string_literals;
 using testing::Bytes;
 using testing::Encrypted;
 using testing::EventPayload;
-using testing::FrameEngine;
 using testing::kNowBytes;
-using testing::MakeTcpRoute;
 using testing::MakeUdpBinding;
 using testing::Plain;
 using testing::UnitFrame;
@@ -42,16 +40,7 @@ std::string Event(uint16_t frameID, uint16_t unit, std::string_view code = "1130
   return UnitFrame(6, frameID, unit, EventPayload(dateTime, "1234", code, "01", "005"));
 }
 
-class FrameProcessorTest : public ::testing::Test {
- protected:
-  FrameEngine& Engine(HostKind host = HostKind::Service, Settings settings = {}) {
-    engine = std::make_unique<FrameEngine>(host, std::move(settings));
-    return *engine;
-  }
-
-  std::unique_ptr<FrameEngine> engine;
-  std::shared_ptr<testing::FakeTransport> tcp = MakeTcpRoute("10.0.0.5", 4001);
-};
+class FrameProcessorTest : public testing::FrameEngineTest {};
 
 struct RejectCase {
   std::string name;

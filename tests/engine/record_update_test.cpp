@@ -15,8 +15,6 @@ namespace {
 using namespace std::chrono_literals;
 using testing::Bytes;
 using testing::EventPayload;
-using testing::FrameEngine;
-using testing::MakeTcpRoute;
 using testing::MakeUdpBinding;
 using testing::Plain;
 using testing::UnitFrame;
@@ -46,22 +44,14 @@ std::string PingImeiFw(std::string_view imei, std::initializer_list<int> fw) {
   return Plain(UnitFrame(34, 5, 5, std::string(imei) + Bytes(fw)));
 }
 
-class RecordUpdateTest : public ::testing::Test {
+class RecordUpdateTest : public testing::FrameEngineTest {
  protected:
-  FrameEngine& Engine(HostKind host = HostKind::Service) {
-    engine = std::make_unique<FrameEngine>(host);
-    return *engine;
-  }
-
   // The Imp_msg lines of the next frame alone.
   Lines ImpLinesOf(const Route& route, const std::string& frame) {
     engine->log.Clear();
     engine->processor.ProcessRecMsg(route, frame);
     return engine->log.Texts(Kind::Imp);
   }
-
-  std::unique_ptr<FrameEngine> engine;
-  std::shared_ptr<testing::FakeTransport> tcp = MakeTcpRoute("10.0.0.5", 4001);
 };
 
 TEST_F(RecordUpdateTest, TheFirstFrameOfAUnitFillsItsRecordAndTheFile) {

@@ -7,18 +7,11 @@
 
 #include "protocol/cipher.hpp"
 #include "protocol/crc8.hpp"
+#include "support/bytes.hpp"
+#include "support/decrypted.hpp"
 #include "support/recording_logger.hpp"
 
 namespace talvero::testing {
-
-// A byte string from byte values, so frames read like the hex dumps in logs.
-inline std::string Bytes(std::initializer_list<int> values) {
-  std::string out;
-  for (const int v : values) {
-    out.push_back(static_cast<char>(v));
-  }
-  return out;
-}
 
 // Header and payload of a frame a unit sends, before encryption and checksum:
 // the unit number goes into bytes 4..7 as nibbles, lowest digit first.
@@ -43,15 +36,6 @@ inline std::string Encrypted(std::string frame, std::string_view key = "9873", i
   out += Encryption(std::string_view(frame).substr(4), static_cast<uint8_t>(frame[2]),
                     static_cast<uint8_t>(frame[3]), key, log);
   return AddCrc8(out);
-}
-
-// Decrypts bytes 4 up to the checksum of a frame the system sent encrypted.
-inline std::string Decrypted(std::string_view frame, std::string_view key = "9873") {
-  RecordingLogger log;
-  std::string out(frame.substr(0, 4));
-  out += Encryption(frame.substr(4, frame.size() - 5), static_cast<uint8_t>(frame[2]),
-                    static_cast<uint8_t>(frame[3]), key, log);
-  return out;
 }
 
 // Bytes 8..26 of an AlarmEvent: date and time, account, qualifier and code, group, zone.

@@ -9,22 +9,18 @@
 #include <vector>
 
 #include "gate_observer.hpp"
-#include "support/virtual_time.hpp"
-#include "temp_home.hpp"
+#include "log_home.hpp"
 
 namespace talvero {
 namespace {
 
 using namespace std::string_literals;
-using testing::At;
 using testing::BlockFolder;
 using testing::GateObserver;
+using testing::kStamp;
+using testing::LogHome;
 using testing::ReadFile;
 using testing::RecordingObserver;
-using testing::TempHome;
-using testing::VirtualTime;
-
-const std::string kStamp = "2024.03.07 09:05:03 - ";
 
 // A guard against hanging when the writer never ends, not a measure of time.
 template <class Done>
@@ -39,11 +35,8 @@ bool WaitUntil(Done done) {
   return true;
 }
 
-class DesktopLoggerTest : public ::testing::Test {
+class DesktopLoggerTest : public ::testing::Test, protected LogHome {
  protected:
-  TempHome home;
-  VirtualTime time{At(2024, 3, 7, 9, 5, 3)};
-
   std::string AllMsg() const { return ReadFile(home / "Log/All msg/2024-03-07.log"); }
   std::string Errors() const { return ReadFile(home / "Log/Errors.log"); }
 };

@@ -7,20 +7,19 @@
 
 #include "log/desktop_logger.hpp"
 #include "log/service_logger.hpp"
+#include "log_home.hpp"
 #include "recording_observer.hpp"
-#include "support/virtual_time.hpp"
-#include "temp_home.hpp"
 
 namespace talvero {
 namespace {
 
 using testing::At;
+using testing::kStamp;
+using testing::LogHome;
 using testing::ReadFile;
 using testing::RecordingObserver;
 using testing::TempHome;
 using testing::VirtualTime;
-
-const std::string kStamp = "2024.03.07 09:05:03 - ";
 
 struct HostCase {
   HostKind kind;
@@ -32,10 +31,8 @@ void PrintTo(const HostCase& c, std::ostream* os) {
   *os << c.root;
 }
 
-class HostLoggerTest : public ::testing::TestWithParam<HostCase> {
+class HostLoggerTest : public ::testing::TestWithParam<HostCase>, protected LogHome {
  protected:
-  TempHome home;
-  VirtualTime time{At(2024, 3, 7, 9, 5, 3)};
   RecordingObserver observer;
   std::unique_ptr<HostLogger> logger = MakeHostLogger(GetParam().kind, time, observer);
 

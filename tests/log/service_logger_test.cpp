@@ -4,25 +4,19 @@
 
 #include <string>
 
-#include "support/virtual_time.hpp"
-#include "temp_home.hpp"
+#include "log_home.hpp"
 
 namespace talvero {
 namespace {
 
 using namespace std::string_literals;
-using testing::At;
 using testing::BlockFolder;
+using testing::kStamp;
+using testing::LogHome;
 using testing::ReadFile;
-using testing::TempHome;
-using testing::VirtualTime;
 
-const std::string kStamp = "2024.03.07 09:05:03 - ";
-
-class ServiceLoggerTest : public ::testing::Test {
+class ServiceLoggerTest : public ::testing::Test, protected LogHome {
  protected:
-  TempHome home;
-  VirtualTime time{At(2024, 3, 7, 9, 5, 3)};
   ServiceLogger logger{time};
 };
 

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "bytes.hpp"
 #include "protocol/crc8.hpp"
 #include "protocol/unit_id.hpp"
+#include "support/bytes.hpp"
 #include "support/recording_logger.hpp"
 
 namespace talvero {

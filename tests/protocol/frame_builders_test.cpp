@@ -4,10 +4,10 @@
 
 #include <stdexcept>
 
-#include "bytes.hpp"
 #include "protocol/cipher.hpp"
 #include "protocol/crc8.hpp"
 #include "protocol/seal_frame.hpp"
+#include "support/bytes.hpp"
 #include "support/recording_logger.hpp"
 #include "support/virtual_time.hpp"
 

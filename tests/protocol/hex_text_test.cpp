@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bytes.hpp"
+#include "support/bytes.hpp"
 
 namespace talvero {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "bytes.hpp"
+#include "support/bytes.hpp"
 #include "support/virtual_time.hpp"
 
 namespace talvero {

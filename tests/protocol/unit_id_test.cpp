@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "bytes.hpp"
+#include "support/bytes.hpp"
 
 namespace talvero {
 namespace {

@@ -2,37 +2,28 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "engine/settings.hpp"
 #include "station/comm_trouble_limits.hpp"
+#include "support/file_bytes.hpp"
 #include "support/recording_logger.hpp"
 #include "support/temp_dir.hpp"
 
 namespace talvero {
 namespace {
 
+using testing::ReadFile;
 using testing::RecordingLogger;
 using testing::TempDir;
+using testing::WriteFile;
 
 const CommTrLimit kDefaults{15, 60, 240};
 
 class CommTrDataTest : public ::testing::Test {
  protected:
-  void WriteFile(const std::string& content) {
-    std::ofstream out(file, std::ios::binary);
-    out << content;
-  }
-
-  std::string ReadFile() const {
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
-
   TempDir dir;
   std::filesystem::path file = dir.path() / "ctdata.dat";
   std::vector<CommTrLimit> limits = std::vector<CommTrLimit>(kUnitCount, kDefaults);
@@ -45,14 +36,14 @@ TEST_F(CommTrDataTest, SaveWritesOnlyWhatDiffersFromTheDefaults) {
   limits[5][1] = 90;
   limits[0xFFFF][0] = -3;
   ASSERT_TRUE(SaveCommTrData(file, limits, kDefaults, log));
-  EXPECT_EQ(ReadFile(), "Comm Troubles\r\n5:2:90\r\n26:1:30\r\n26:3:0\r\n65535:1:-3\r\n");
+  EXPECT_EQ(ReadFile(file), "Comm Troubles\r\n5:2:90\r\n26:1:30\r\n26:3:0\r\n65535:1:-3\r\n");
   EXPECT_TRUE(log.entries.empty());
 }
 
 TEST_F(CommTrDataTest, SaveWithNothingDifferentWritesTheFirstLineOnly) {
-  WriteFile("old content that must go\r\n");
+  WriteFile(file, "old content that must go\r\n");
   ASSERT_TRUE(SaveCommTrData(file, limits, kDefaults, log));
-  EXPECT_EQ(ReadFile(), "Comm Troubles\r\n");
+  EXPECT_EQ(ReadFile(file), "Comm Troubles\r\n");
 }
 
 TEST_F(CommTrDataTest, AChangedDefaultLeavesEditedUnitsToBeSaved) {
@@ -61,7 +52,7 @@ TEST_F(CommTrDataTest, AChangedDefaultLeavesEditedUnitsToBeSaved) {
   limits[7][0] = 30;
   ChangeCommTrDefault(settings, limits, 1, 20);
   ASSERT_TRUE(SaveCommTrData(file, limits, CommTrDefaults(settings), log));
-  EXPECT_EQ(ReadFile(), "Comm Troubles\r\n7:1:30\r\n");
+  EXPECT_EQ(ReadFile(file), "Comm Troubles\r\n7:1:30\r\n");
 }
 
 TEST_F(CommTrDataTest, SaveIntoAMissingFolderReportsToTheErrorsLog) {
@@ -89,18 +80,18 @@ TEST_F(CommTrDataTest, AMissingFileChangesNothing) {
 }
 
 TEST_F(CommTrDataTest, CurrentLayout) {
-  WriteFile(
-      "Comm Troubles\r\n"
-      "26:1:30\r\n"
-      "70000:2:31\r\n"  // no such unit: taken as unit 0
-      "-4:3:32\r\n"
-      "5:4:30\r\n"  // no such level
-      "5:1\r\n"     // not three parts
-      "5:1:2:3\r\n"
-      "\r\n"
-      "7:2:-5\n"  // a lone LF ends a line too
-      " 8 : 3 : 45 \r\n"
-      "9:1:+12");  // the last line needs no terminator
+  WriteFile(file,
+            "Comm Troubles\r\n"
+            "26:1:30\r\n"
+            "70000:2:31\r\n"  // no such unit: taken as unit 0
+            "-4:3:32\r\n"
+            "5:4:30\r\n"  // no such level
+            "5:1\r\n"     // not three parts
+            "5:1:2:3\r\n"
+            "\r\n"
+            "7:2:-5\n"  // a lone LF ends a line too
+            " 8 : 3 : 45 \r\n"
+            "9:1:+12");  // the last line needs no terminator
   LoadCommTrData(file, limits);
   std::vector<CommTrLimit> expected(kUnitCount, kDefaults);
   expected[26][0] = 30;
@@ -113,7 +104,7 @@ TEST_F(CommTrDataTest, CurrentLayout) {
 }
 
 TEST_F(CommTrDataTest, OlderLayoutHoldsThreeBareValuesPerUnit) {
-  WriteFile("20\r\n90\r\n300\r\n21\r\n0\r\n");
+  WriteFile(file, "20\r\n90\r\n300\r\n21\r\n0\r\n");
   LoadCommTrData(file, limits);
   std::vector<CommTrLimit> expected(kUnitCount, kDefaults);
   expected[0] = {20, 90, 300};
@@ -122,7 +113,7 @@ TEST_F(CommTrDataTest, OlderLayoutHoldsThreeBareValuesPerUnit) {
 }
 
 TEST_F(CommTrDataTest, TheFirstLineSwitchesAnOlderFileToTheCurrentLayout) {
-  WriteFile("20\r\n90\r\nComm Troubles\r\n3:1:44\r\n");
+  WriteFile(file, "20\r\n90\r\nComm Troubles\r\n3:1:44\r\n");
   LoadCommTrData(file, limits);
   EXPECT_EQ(limits[0], (CommTrLimit{20, 90, 240}));
   EXPECT_EQ(limits[3], (CommTrLimit{44, 60, 240}));
@@ -141,7 +132,7 @@ TEST_F(CommTrDataTest, ANumberThatCannotBeReadStopsTheReadWithAnError) {
       "Comm Troubles\r\n6:1:30\r\n5:1:++3\r\n",
   };
   for (const char* content : files) {
-    WriteFile(content);
+    WriteFile(file, content);
     std::vector<CommTrLimit> loaded(kUnitCount, kDefaults);
     EXPECT_THROW(LoadCommTrData(file, loaded), std::runtime_error) << content;
     // Nothing of a broken file is taken.
@@ -150,7 +141,7 @@ TEST_F(CommTrDataTest, ANumberThatCannotBeReadStopsTheReadWithAnError) {
 }
 
 TEST_F(CommTrDataTest, TheErrorNamesTheLine) {
-  WriteFile("Comm Troubles\r\n1:1:1\r\n5:x:30\r\n");
+  WriteFile(file, "Comm Troubles\r\n1:1:1\r\n5:x:30\r\n");
   try {
     LoadCommTrData(file, limits);
     FAIL() << "no error";

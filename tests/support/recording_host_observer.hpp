@@ -8,9 +8,11 @@
 
 namespace talvero::testing {
 
-// Counts what the desktop host would show: counters and changed units.
+// Records what the desktop host would show and play: sounds, counters and
+// changed units.
 class RecordingHostObserver final : public HostObserver {
  public:
+  void PlaySnd(int index) override { sounds.push_back(index); }
   void CountUp(Counter counter) override { ++counts[counter]; }
   void UnitChanged(uint16_t unit) override { changedUnits.push_back(unit); }
 
@@ -19,6 +21,7 @@ class RecordingHostObserver final : public HostObserver {
     return it == counts.end() ? 0 : it->second;
   }
 
+  std::vector<int> sounds;
   std::map<Counter, int> counts;
   std::vector<uint16_t> changedUnits;
 };

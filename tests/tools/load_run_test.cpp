@@ -3,18 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "fake_receiver.hpp"
-#include "protocol/cipher.hpp"
 #include "protocol/frame_builders.hpp"
-#include "support/recording_logger.hpp"
-#include "support/virtual_time.hpp"
+#include "support/decrypted.hpp"
+#include "tool_time.hpp"
 
 namespace talvero {
 namespace {
 
+using testing::Decrypted;
 using testing::FakeReceiver;
-using testing::RecordingLogger;
-
-const TDateTime kNow = testing::At(2024, 3, 5, 14, 7, 9);
+using testing::kNow;
 
 // The bounds of these runs are short spans of real time; the checks are on
 // counts only.
@@ -64,11 +62,7 @@ TEST(LoadRun, NacksAndStrayFramesAreCountedApart) {
   // Every third frame is refused; every other answer is preceded by a frame
   // that answers nothing (another unit's Ack). Answers echo the decrypted header.
   FakeReceiver receiver([](const std::string& sealed, int index) {
-    RecordingLogger log;
-    const std::string frame =
-        sealed.substr(0, 4) + Encryption(sealed.substr(4, sealed.size() - 5),
-                                         static_cast<uint8_t>(sealed[2]),
-                                         static_cast<uint8_t>(sealed[3]), "9873", log);
+    const std::string frame = Decrypted(sealed);
     if (index % 3 == 2) {
       return Nack(frame, kNow);
     }

@@ -7,19 +7,18 @@
 #include "common/frame_report.hpp"
 #include "protocol/frame_builders.hpp"
 #include "protocol/seal_frame.hpp"
+#include "support/bytes.hpp"
 #include "support/recording_logger.hpp"
-#include "support/virtual_time.hpp"
-#include "tool_bytes.hpp"
+#include "tool_time.hpp"
 
 namespace talvero {
 namespace {
 
-using testing::At;
-using testing::ByteString;
+using testing::Bytes;
+using testing::kNow;
 using testing::RecordingLogger;
 
-const TDateTime kNow = At(2024, 3, 5, 14, 7, 9);
-const std::string kPing = ByteString({35, 0, 0, 1, 1, 0, 0, 0});
+const std::string kPing = Bytes({35, 0, 0, 1, 1, 0, 0, 0});
 
 SystemFrame Decoded(const std::string& bytes) {
   RecordingLogger log;

@@ -3,22 +3,24 @@
 #include <gtest/gtest.h>
 
 #include "common/unit_frames.hpp"
-#include "protocol/cipher.hpp"
 #include "protocol/crc8.hpp"
 #include "protocol/frame_builders.hpp"
 #include "protocol/seal_frame.hpp"
+#include "support/bytes.hpp"
+#include "support/decrypted.hpp"
 #include "support/recording_logger.hpp"
 #include "support/virtual_time.hpp"
-#include "tool_bytes.hpp"
+#include "tool_time.hpp"
 
 namespace talvero {
 namespace {
 
 using testing::At;
-using testing::ByteString;
+using testing::Bytes;
+using testing::Decrypted;
+using testing::kNow;
 using testing::RecordingLogger;
 
-const TDateTime kNow = At(2024, 3, 5, 14, 7, 9);
 const std::optional<std::string> kKey = "9873";
 
 class SystemFrameTest : public ::testing::Test {
@@ -29,12 +31,7 @@ class SystemFrameTest : public ::testing::Test {
   }
   // The receiver's view of a frame: decrypted, without its checksum.
   std::string Received(const std::string& frame) {
-    if (frame[1] == 0) {
-      return frame;
-    }
-    return frame.substr(0, 4) + Encryption(frame.substr(4, frame.size() - 5),
-                                           static_cast<uint8_t>(frame[2]),
-                                           static_cast<uint8_t>(frame[3]), *kKey, log);
+    return frame[1] == 0 ? frame : Decrypted(frame, *kKey);
   }
   SystemFrame Decode(const std::string& bytes, std::optional<std::string> key = kKey) {
     return DecodeSystemFrame(bytes, key, log);
@@ -148,15 +145,15 @@ TEST_F(SystemFrameTest, CommandsAreNamed) {
     std::string body;  // before the checksum
     std::string name;
   } cases[] = {
-      {ByteString({0x24, 0, 0, 0, 3, 0, 0, 0}), "Get Ping"},
-      {ByteString({0x2C, 0, 0, 0, 3, 0, 0, 0}), "Get Automatic Test"},
-      {ByteString({0x25, 0, 0, 0, 3, 0, 0, 0}), "Get GSM Level"},
-      {ByteString({0x29, 0, 0, 0, 3, 0, 0, 0}), "Reset Device"},
-      {ByteString({0x26, 0, 0, 0, 3, 0, 0, 0}), "Clear Storage"},
-      {ByteString({0x27, 0, 0, 0, 2, 1, 0, 0, 1, 2}), "Do Close3"},
-      {ByteString({0x27, 0, 0, 0, 2, 1, 0, 0, 0, 0}), "Do Open1"},
-      {ByteString({0x27, 0, 0, 0, 2, 1, 0, 0, 0, 7}), "Do Open/Close (bytes 00 07)"},
-      {ByteString({0x2D, 0, 0, 0, 3, 0, 0, 0, 1, 1}), "custom command"},
+      {Bytes({0x24, 0, 0, 0, 3, 0, 0, 0}), "Get Ping"},
+      {Bytes({0x2C, 0, 0, 0, 3, 0, 0, 0}), "Get Automatic Test"},
+      {Bytes({0x25, 0, 0, 0, 3, 0, 0, 0}), "Get GSM Level"},
+      {Bytes({0x29, 0, 0, 0, 3, 0, 0, 0}), "Reset Device"},
+      {Bytes({0x26, 0, 0, 0, 3, 0, 0, 0}), "Clear Storage"},
+      {Bytes({0x27, 0, 0, 0, 2, 1, 0, 0, 1, 2}), "Do Close3"},
+      {Bytes({0x27, 0, 0, 0, 2, 1, 0, 0, 0, 0}), "Do Open1"},
+      {Bytes({0x27, 0, 0, 0, 2, 1, 0, 0, 0, 7}), "Do Open/Close (bytes 00 07)"},
+      {Bytes({0x2D, 0, 0, 0, 3, 0, 0, 0, 1, 1}), "custom command"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -168,12 +165,12 @@ TEST_F(SystemFrameTest, CommandsAreNamed) {
   const SystemFrame doClose = Decode(AddCrc8(cases[5].body));
   EXPECT_EQ(doClose.unitNr, 0x0012);
 
-  std::string setTime = ByteString({0x2A, 0, 0, 0, 3, 0, 0, 0});
+  std::string setTime = Bytes({0x2A, 0, 0, 0, 3, 0, 0, 0});
   setTime += Ack("", kNow).substr(8, 6);
   EXPECT_EQ(Decode(AddCrc8(setTime)).time, kNow);
 
-  const std::string changeUnitID = ByteString({0x2B, 0, 0, 0, 3, 0, 0, 0}) + "351234567890123" +
-                                   ByteString({0x0B, 0x02, 0x0A, 0x01});
+  const std::string changeUnitID =
+      Bytes({0x2B, 0, 0, 0, 3, 0, 0, 0}) + "351234567890123" + Bytes({0x0B, 0x02, 0x0A, 0x01});
   const SystemFrame change = Decode(AddCrc8(changeUnitID));
   EXPECT_EQ(change.name, "Change UnitID");
   EXPECT_EQ(change.imei, "351234567890123");
@@ -181,11 +178,11 @@ TEST_F(SystemFrameTest, CommandsAreNamed) {
 }
 
 TEST_F(SystemFrameTest, AnUnreadableNewUnitNumberIsNoNumber) {
-  std::string body = ByteString({33, 0, 0, 1}) + "351234567890123" + ByteString({0x10, 0, 0, 0});
+  std::string body = Bytes({33, 0, 0, 1}) + "351234567890123" + Bytes({0x10, 0, 0, 0});
   const SystemFrame frame = Decode(AddCrc8(body));
   ASSERT_TRUE(frame.Ok());
   EXPECT_FALSE(frame.newUnitNr.has_value());
-  body.replace(19, 4, ByteString({0x0F, 0x0F, 0x0F, 0x0F}));
+  body.replace(19, 4, Bytes({0x0F, 0x0F, 0x0F, 0x0F}));
   EXPECT_EQ(Decode(AddCrc8(body)).newUnitNr, 0xFFFF);
 }
 
@@ -198,13 +195,13 @@ TEST_F(SystemFrameTest, AnswersBelongToTheirFrameOnly) {
   // A Nack for a frame refused before decryption echoes encrypted UnitID bytes.
   const std::string encrypted = UnitFrame(UnitFrameKind::Ping, 0x0010, 500, true);
   EXPECT_TRUE(AnswersFrame(Decode(Nack(encrypted, kNow)), 0x0010, 500));
-  const SystemFrame command = Decode(AddCrc8(ByteString({0x24, 0, 0x01, 0xF4, 0, 1, 0, 0})));
+  const SystemFrame command = Decode(AddCrc8(Bytes({0x24, 0, 0x01, 0xF4, 0, 1, 0, 0})));
   EXPECT_FALSE(AnswersFrame(command, 0x0010, 500));
 }
 
 TEST(TakeFrame, CutsTheStreamByTheLengthOfEachType) {
   RecordingLogger log;
-  const std::string ack = Ack(ByteString({35, 0, 0, 1, 1, 0, 0, 0, 0}), At(2024, 1, 1));
+  const std::string ack = Ack(Bytes({35, 0, 0, 1, 1, 0, 0, 0, 0}), At(2024, 1, 1));
   std::string stream = ack + ack.substr(0, 10);
   EXPECT_EQ(TakeFrame(stream), ack);
   EXPECT_EQ(TakeFrame(stream), std::nullopt);  // the rest of the second is still to come
@@ -214,8 +211,8 @@ TEST(TakeFrame, CutsTheStreamByTheLengthOfEachType) {
   EXPECT_TRUE(stream.empty());
 
   // A type without a fixed length takes everything waiting.
-  stream = ByteString({0x2D, 0, 0, 0, 1, 2, 3}) + ack;
-  EXPECT_EQ(TakeFrame(stream), ByteString({0x2D, 0, 0, 0, 1, 2, 3}) + ack);
+  stream = Bytes({0x2D, 0, 0, 0, 1, 2, 3}) + ack;
+  EXPECT_EQ(TakeFrame(stream), Bytes({0x2D, 0, 0, 0, 1, 2, 3}) + ack);
   EXPECT_TRUE(stream.empty());
 }
 

@@ -8,19 +8,20 @@
 #include "protocol/crc8.hpp"
 #include "protocol/frame_types.hpp"
 #include "protocol/unit_id.hpp"
+#include "support/bytes.hpp"
 #include "support/recording_logger.hpp"
 #include "support/virtual_time.hpp"
-#include "tool_bytes.hpp"
+#include "tool_time.hpp"
 
 namespace talvero {
 namespace {
 
 using testing::At;
-using testing::ByteString;
+using testing::Bytes;
+using testing::kNow;
+using testing::kNowBytes;
 using testing::RecordingLogger;
 
-const TDateTime kNow = At(2024, 3, 5, 14, 7, 9);
-const std::string kNowBytes = ByteString({0x18, 0x03, 0x05, 0x0E, 0x07, 0x09});
 constexpr uint16_t kUnit = 0x1A2B;
 constexpr uint16_t kFrameID = 0x1234;
 
@@ -62,8 +63,8 @@ TEST(UnitFrames, EveryKindHasTheLengthTypeHeaderAndChecksumTheReceiverChecks) {
     EXPECT_EQ(frame.size(), sizes.SizeByType(type));
     EXPECT_EQ(static_cast<uint8_t>(frame[0]), type);
     EXPECT_EQ(frame[1], '\0');
-    EXPECT_EQ(frame.substr(2, 2), ByteString({0x12, 0x34}));
-    EXPECT_EQ(frame.substr(4, 4), ByteString({0x0B, 0x02, 0x0A, 0x01}));
+    EXPECT_EQ(frame.substr(2, 2), Bytes({0x12, 0x34}));
+    EXPECT_EQ(frame.substr(4, 4), Bytes({0x0B, 0x02, 0x0A, 0x01}));
     EXPECT_EQ(ReadUnitID(frame).UnitNr, kUnit);
     EXPECT_TRUE(CheckCrc8(frame));
   }
@@ -100,19 +101,19 @@ TEST(UnitFrames, PayloadsSitAtTheirOffsets) {
   f.time = At(2031, 12, 31, 23, 59, 58);
 
   const std::string alarm = Build(UnitFrameKind::AlarmEvent, f);
-  EXPECT_EQ(alarm.substr(8, 6), ByteString({31, 12, 31, 23, 59, 58}));
+  EXPECT_EQ(alarm.substr(8, 6), Bytes({31, 12, 31, 23, 59, 58}));
   EXPECT_EQ(alarm.substr(14, 13), "AB12340102017");
 
   const std::string ping = Build(UnitFrameKind::PingImeiFwVer, f);
   EXPECT_EQ(ping.substr(8, 15), f.imei);
-  EXPECT_EQ(ping.substr(23, 3), ByteString({2, 10, 255}));
+  EXPECT_EQ(ping.substr(23, 3), Bytes({2, 10, 255}));
 
   EXPECT_EQ(Build(UnitFrameKind::ChangeUnitNrRequest, f).substr(8, 15), f.imei);
   EXPECT_EQ(Build(UnitFrameKind::GsmLevelReport, f)[8], '\x07');
 
   const std::string temps = Build(UnitFrameKind::Temperatures, f);
   EXPECT_EQ(temps[8], '\x01');
-  EXPECT_EQ(temps.substr(9, 4), ByteString({3, 17, 0, 12}));
+  EXPECT_EQ(temps.substr(9, 4), Bytes({3, 17, 0, 12}));
   EXPECT_EQ(temps.substr(13, 28), std::string(28, '\0'));
 }
 
@@ -124,7 +125,7 @@ TEST(UnitFrames, TimeDefaultsToNow) {
 
 TEST(UnitFrames, RawBytesGoOutAsGiven) {
   UnitFrameFields f;
-  f.raw = ByteString({0x23, 0x00, 0x00});
+  f.raw = Bytes({0x23, 0x00, 0x00});
   EXPECT_EQ(Build(UnitFrameKind::Raw, f), f.raw);
 }
 

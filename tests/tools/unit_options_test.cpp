@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "common/usage_error.hpp"
+#include "support/bytes.hpp"
 #include "support/virtual_time.hpp"
-#include "tool_bytes.hpp"
 
 namespace talvero {
 namespace {
 
-using testing::ByteString;
+using testing::Bytes;
 using Args = std::vector<std::string>;
 
 TEST(UnitOptions, Defaults) {
@@ -61,7 +61,7 @@ TEST(UnitOptions, OneFrameWithItsFields) {
   EXPECT_EQ(temp.fields.sensors[1].degrees, 5);
 
   EXPECT_EQ(ParseUnitArgs({"ping", "--encrypt"}).keyText, std::string(kBuiltInKeyText));
-  EXPECT_EQ(ParseUnitArgs({"raw", "0x230001"}).fields.raw, ByteString({0x23, 0x00, 0x01}));
+  EXPECT_EQ(ParseUnitArgs({"raw", "0x230001"}).fields.raw, Bytes({0x23, 0x00, 0x01}));
   EXPECT_EQ(ParseUnitArgs({"ping", "--help", "--bogus"}).mode, UnitMode::Help);
 }
 

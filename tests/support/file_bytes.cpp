@@ -1,0 +1,23 @@
+#include "support/file_bytes.hpp"
+
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace talvero::testing {
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) {
+    throw std::runtime_error("cannot write " + path.string());
+  }
+}
+
+}  // namespace talvero::testing
