@@ -11,8 +11,8 @@ namespace {
 
 using bench::BenchHome;
 
-// The service host's busiest channel: each line opens, appends and closes the
-// day's "All msg" file.
+// The service host's busiest channel: each line is one write to the day's
+// "All msg" file, which the channel keeps open.
 void BM_ServiceLogAllMsg(benchmark::State& state) {
   BenchHome home;
   SystemClock clock;

@@ -1,6 +1,7 @@
 #include "log/log_channel.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,12 +12,16 @@
 #include <fmt/format.h>
 
 #include "log/exe_folder.hpp"
+#include "log/log_file_watch.hpp"
 #include "log/time_text.hpp"
 
 namespace talvero {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kSeparator = " - ";
+// Openings of a path whose file keeps being replaced before one line is written.
+constexpr int kOpenAttempts = 3;
 
 [[noreturn]] void RaiseFileError(std::string_view what, const std::string& path, int error) {
   throw std::runtime_error(
@@ -78,18 +83,21 @@ void TLog::Add(std::string_view message) {
     // One moment for stamp and file name, so a line stamped 23:59:59 stays in
     // that day's file.
     const TDateTime now = clock_.Now();
-    std::string line = TimeStampText(now);
-    line += " - ";
-    line += message;
-    if (view_.observer) {
-      view_.observer->ChannelLine(view_.channel, line, blankPending_);
-    }
+    const std::string& stamp = StampAt(now);
+    // The file's bytes: the empty line, if any, the line, its end.
     std::string text;
-    text.reserve(line.size() + 2 * kLineEnd.size());
+    text.reserve(stamp.size() + kSeparator.size() + message.size() + 2 * kLineEnd.size());
     if (blankPending_) {
       text += kLineEnd;
     }
-    text += line;
+    const size_t lineStart = text.size();
+    text += stamp;
+    text += kSeparator;
+    text += message;
+    if (view_.observer) {
+      view_.observer->ChannelLine(view_.channel, std::string_view(text).substr(lineStart),
+                                  blankPending_);
+    }
     text += kLineEnd;
     AppendToFile(now, text);
     blankPending_ = false;
@@ -102,8 +110,99 @@ void TLog::Add(std::string_view message) {
   }
 }
 
+// Lines come many to the second and nearly all to the same day's file: the
+// texts are worked out once per second and once per day.
+const std::string& TLog::StampAt(TDateTime moment) {
+  const int64_t second = moment.ms / 1000;
+  if (moment.ms < 0 || stamp_.empty() || second != stampSecond_) {
+    stamp_ = TimeStampText(moment);
+    stampSecond_ = second;
+  }
+  return stamp_;
+}
+
+const std::string& TLog::PathAt(TDateTime moment) {
+  const int64_t day = naming_ == TLogNaming::lnFixedName ? 0 : moment.ms / TDateTime::kMsPerDay;
+  if (moment.ms < 0 || path_.empty() || day != pathDay_) {
+    path_ = FilePath(moment);
+    pathDay_ = day;
+  }
+  return path_;
+}
+
+TLog::~TLog() {
+  CloseFile();
+}
+
 void TLog::AppendToFile(TDateTime moment, std::string_view text) {
-  const std::string path = FilePath(moment);
+  const std::string& path = PathAt(moment);
+  if (fd_ >= 0 && !StillAt(path)) {
+    CloseFile();
+  }
+  if (fd_ < 0) {
+    OpenFile(path);
+  }
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd_, text.data(), text.size());
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written <= 0) {
+      const int error = written < 0 ? errno : EIO;
+      // The next line starts again from the path.
+      CloseFile();
+      RaiseFileError("write log file", path, error);
+    }
+    text.remove_prefix(static_cast<size_t>(written));
+  }
+}
+
+bool TLog::StillAt(const std::string& path) {
+  if (path != openPath_) {
+    return false;
+  }
+  LogFileWatch* const watch = LogFileWatch::Instance();
+  if (watched_ && watch->Changes() == seenChanges_) {
+    return true;
+  }
+  // Something changed somewhere, or nothing watches: look at the path. The
+  // count is taken first, so a change during the look is looked at next time.
+  const uint64_t changes = watched_ ? watch->Changes() : 0;
+  if (!OpenFileIsAt(path)) {
+    return false;
+  }
+  seenChanges_ = changes;
+  return true;
+}
+
+bool TLog::OpenFileIsAt(const std::string& path) const {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && st.st_dev == openDevice_ && st.st_ino == openInode_;
+}
+
+void TLog::OpenFile(const std::string& path) {
+  LogFileWatch* const watch = LogFileWatch::Instance();
+  for (int attempt = 1;; ++attempt) {
+    OpenPath(path);
+    watched_ = watch != nullptr && watch->Watch(path);
+    if (!watched_) {
+      return;
+    }
+    seenChanges_ = watch->Changes();
+    // A change between the opening and the watch shows in this look.
+    if (OpenFileIsAt(path)) {
+      return;
+    }
+    if (attempt == kOpenAttempts) {
+      // Replaced again and again: this line goes where it can, the next one looks again.
+      watched_ = false;
+      return;
+    }
+    CloseFile();
+  }
+}
+
+void TLog::OpenPath(const std::string& path) {
   int fd = OpenForAppend(path);
   if (fd < 0 && errno == ENOENT) {
     // The folder was removed while the program runs.
@@ -113,21 +212,26 @@ void TLog::AppendToFile(TDateTime moment, std::string_view text) {
   if (fd < 0) {
     RaiseFileError("open log file", path, errno);
   }
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
-    if (written <= 0) {
-      const int error = written < 0 ? errno : EIO;
-      ::close(fd);
-      RaiseFileError("write log file", path, error);
-    }
-    text.remove_prefix(static_cast<size_t>(written));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
+    ::close(fd);
+    RaiseFileError("open log file", path, error);
   }
-  if (::close(fd) != 0 && errno != EINTR) {
-    RaiseFileError("close log file", path, errno);
+  fd_ = fd;
+  openPath_ = path;
+  openDevice_ = st.st_dev;
+  openInode_ = st.st_ino;
+}
+
+void TLog::CloseFile() {
+  if (fd_ >= 0) {
+    // Every line is written already; a failing close loses nothing.
+    ::close(fd_);
+    fd_ = -1;
   }
+  openPath_.clear();
+  watched_ = false;
 }
 
 }  // namespace talvero

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -23,14 +26,20 @@ struct TLogView {
 };
 
 // One log channel: every message becomes one time-stamped line, appended to
-// its file, which is opened and closed for every line so that nothing is lost
-// when the process dies. Files are only ever appended to.
+// its file with one write before Add returns, so nothing is lost when the
+// process dies. Files are only ever appended to. The file stays open between
+// lines while it is still the one at the line's path (LogFileWatch); a new
+// day's name, or a file, folder or link on the path deleted, moved or replaced
+// meanwhile, makes the next line open the path anew, creating what is missing.
 class TLog {
  public:
   // folder is relative to ExeFolder(); it is created, with its parents, when
   // missing. Raises when it cannot be created.
   TLog(const Clock& clock, std::string_view folder, std::string_view fileName, TLogNaming naming,
        TLogView view = {}, TLog* next = nullptr);
+  ~TLog();
+  TLog(const TLog&) = delete;
+  TLog& operator=(const TLog&) = delete;
 
   // Writes one message as "yyyy.mm.dd hh:nn:ss - message" CR LF. A message
   // that starts with NUL gets an empty line before it, without the NUL.
@@ -44,6 +53,17 @@ class TLog {
 
  private:
   void AppendToFile(TDateTime moment, std::string_view text);
+  // TimeStampText and FilePath of the moment, kept while they stay the same.
+  const std::string& StampAt(TDateTime moment);
+  const std::string& PathAt(TDateTime moment);
+  // True when the open file is still the one at path. Costs no system call
+  // while the file watch has seen no change anywhere.
+  bool StillAt(const std::string& path);
+  bool OpenFileIsAt(const std::string& path) const;
+  // Opens path and watches it; raises on failure.
+  void OpenFile(const std::string& path);
+  void OpenPath(const std::string& path);
+  void CloseFile();
 
   const Clock& clock_;
   std::string folder_;
@@ -55,6 +75,18 @@ class TLog {
   // the background writer at start and close).
   std::mutex lock_;
   bool blankPending_ = false;
+  std::string stamp_;
+  int64_t stampSecond_ = 0;
+  std::string path_;
+  int64_t pathDay_ = 0;
+  // The file lines go to, and what it was when it was opened.
+  int fd_ = -1;
+  std::string openPath_;
+  dev_t openDevice_ = 0;
+  ino_t openInode_ = 0;
+  // Whether the file watch covers it, and its count of changes at the last look.
+  bool watched_ = false;
+  uint64_t seenChanges_ = 0;
 };
 
 }  // namespace talvero

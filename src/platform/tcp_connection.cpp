@@ -45,6 +45,15 @@ void TcpConnection::Close() {
   }
   closed_ = true;
   boost::system::error_code ignored;
+  if (writePosted_) {
+    // Answers queued in this turn of the loop still leave before the close,
+    // as far as the socket takes them now.
+    for (const std::string& pending : pendingWrites_) {
+      if (socket_.send(boost::asio::buffer(pending), 0, ignored) < pending.size()) {
+        break;
+      }
+    }
+  }
   socket_.shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
   // The pending writes stay: an aborted write may still refer to its buffer.
   socket_.close(ignored);
@@ -67,7 +76,18 @@ void TcpConnection::Send(std::string_view data) {
   }
   pendingWrites_.emplace_back(data);
   if (!writing_) {
-    WriteHead();
+    // The first write waits until the loop has handled the events already at
+    // hand, so the answers of one turn leave back to back: a peer that is
+    // woken by the first is still awake for the next, instead of being woken
+    // again for each, which costs the event thread more than the write.
+    writing_ = true;
+    writePosted_ = true;
+    boost::asio::post(socket_.get_executor(), [self = shared_from_this()] {
+      self->writePosted_ = false;
+      if (!self->closed_) {
+        self->WriteHead();
+      }
+    });
   }
 }
 
@@ -90,10 +110,11 @@ void TcpConnection::OnRead(const boost::system::error_code& ec, size_t length) {
     return;
   }
   // One read event is one frame: what came with the event plus all that is
-  // already waiting behind it.
+  // already waiting behind it. A read that did not fill the buffer took all
+  // there was, so only a full one asks for more.
   std::string frame(readBuffer_.data(), length);
   boost::system::error_code more;
-  const size_t waiting = socket_.available(more);
+  const size_t waiting = length < readBuffer_.size() ? 0 : socket_.available(more);
   if (!more && waiting > 0) {
     frame.resize(length + waiting);
     size_t taken = 0;

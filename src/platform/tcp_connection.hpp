@@ -53,9 +53,11 @@ class TcpConnection final : public Transport, public std::enable_shared_from_thi
   const uint16_t peerPort_;
   FrameDelivery& delivery_;
   ClosedHandler onClosed_;
-  std::array<char, 4096> readBuffer_{};
+  // Frames are short; more than this in one read is taken as it waits (OnRead).
+  std::array<char, 512> readBuffer_{};
   std::deque<std::string> pendingWrites_;  // the head is in flight while writing_
   bool writing_ = false;
+  bool writePosted_ = false;  // the first write is due once the loop gets to it
   bool closed_ = false;
 };
 

@@ -8,6 +8,8 @@ namespace talvero {
 namespace {
 
 constexpr std::chrono::milliseconds kAcceptRetryDelay{100};
+// Connections taken from the backlog in one turn of the loop at most.
+constexpr size_t kAcceptBurst = 1024;
 
 }  // namespace
 
@@ -20,6 +22,8 @@ TcpListener::TcpListener(boost::asio::io_context& io, uint16_t port, FrameDelive
   acceptor_.set_option(tcp::acceptor::reuse_address(true));
   acceptor_.bind(tcp::endpoint(boost::asio::ip::address_v4::any(), port));
   acceptor_.listen();
+  // The burst of accepts in OnAccept must stop, not wait, at an empty backlog.
+  acceptor_.non_blocking(true);
   localPort_ = acceptor_.local_endpoint().port();
 }
 
@@ -65,20 +69,37 @@ void TcpListener::OnAccept(const boost::system::error_code& ec,
     });
     return;
   }
+  Adopt(std::move(socket));
+  // Every connection already waiting is taken now, not one per turn of the
+  // loop: with many busy connections a turn is long, and a unit still in the
+  // backlog has connected but is not read at all. A failure here shows again
+  // on the asynchronous accept, which reports it.
+  for (size_t taken = 1; taken < kAcceptBurst; ++taken) {
+    boost::system::error_code more;
+    boost::asio::ip::tcp::socket next = acceptor_.accept(more);
+    if (more) {
+      break;
+    }
+    Adopt(std::move(next));
+  }
+  Accept();
+}
+
+void TcpListener::Adopt(boost::asio::ip::tcp::socket socket) {
   boost::system::error_code peerEc;
   const auto peer = socket.remote_endpoint(peerEc);
   // A peer that is gone before it could be greeted was never a connection.
-  if (!peerEc) {
-    auto connection = std::make_shared<TcpConnection>(
-        std::move(socket), peer, delivery_, [weak = weak_from_this()](TcpConnection* closed) {
-          if (const auto self = weak.lock()) {
-            self->connections_.erase(closed);
-          }
-        });
-    connections_.emplace(connection.get(), connection);
-    connection->Start();
+  if (peerEc) {
+    return;
   }
-  Accept();
+  auto connection = std::make_shared<TcpConnection>(
+      std::move(socket), peer, delivery_, [weak = weak_from_this()](TcpConnection* closed) {
+        if (const auto self = weak.lock()) {
+          self->connections_.erase(closed);
+        }
+      });
+  connections_.emplace(connection.get(), connection);
+  connection->Start();
 }
 
 }  // namespace talvero

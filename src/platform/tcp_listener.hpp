@@ -23,6 +23,8 @@ class TcpListener final : public std::enable_shared_from_this<TcpListener> {
  private:
   void Accept();
   void OnAccept(const boost::system::error_code& ec, boost::asio::ip::tcp::socket socket);
+  // Makes an accepted socket a connection and starts it.
+  void Adopt(boost::asio::ip::tcp::socket socket);
 
   boost::asio::ip::tcp::acceptor acceptor_;
   // Waits before the next accept after a failed one (out of descriptors, say),

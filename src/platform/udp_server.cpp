@@ -1,5 +1,9 @@
 #include "platform/udp_server.hpp"
 
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 #include "log/guard.hpp"
@@ -12,9 +16,21 @@ UdpServer::UdpServer(boost::asio::io_context& io, uint16_t port, FrameDelivery& 
   // No address reuse: a second socket on the port would take some datagrams away.
   socket_.open(udp::v4());
   socket_.bind(udp::endpoint(boost::asio::ip::address_v4::any(), port));
+  RaiseReceiveBuffer();
   // A full send buffer fails the send instead of stalling the event thread.
   socket_.non_blocking(true);
   localPort_ = socket_.local_endpoint().port();
+}
+
+void UdpServer::RaiseReceiveBuffer() {
+  // Many units that report at once (after an outage, say) must not overflow
+  // the kernel's queue while the loop works through it. As root the system's
+  // cap does not apply; otherwise the kernel grants up to that cap.
+  const int size = kReceiveBuffer;
+  if (::setsockopt(socket_.native_handle(), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0) {
+    boost::system::error_code ignored;
+    socket_.set_option(boost::asio::socket_base::receive_buffer_size(size), ignored);
+  }
 }
 
 void UdpServer::Start() {
@@ -53,26 +69,74 @@ uint16_t UdpServer::PeerPort() const {
 }
 
 void UdpServer::Receive() {
-  socket_.async_receive_from(
-      boost::asio::buffer(buffer_), sender_,
-      [self = shared_from_this()](const boost::system::error_code& ec, size_t length) {
-        self->OnReceive(ec, length);
-      });
+  socket_.async_wait(
+      boost::asio::ip::udp::socket::wait_read,
+      [self = shared_from_this()](const boost::system::error_code& ec) { self->OnReadable(ec); });
 }
 
-void UdpServer::OnReceive(const boost::system::error_code& ec, size_t length) {
+void UdpServer::OnReadable(const boost::system::error_code& ec) {
   if (closed_) {
     return;
   }
   if (ec) {
     ReportFailure(delivery_.Log(), "IdUDPServer1UDPRead", ec.message());
-  } else if (length <= kDatagramLimit) {
-    peer_ = sender_;
-    delivery_.Deliver(shared_from_this(), std::string_view(buffer_.data(), length),
-                      "IdUDPServer1UDPRead");
-  }
-  if (!closed_) {
     Receive();
+    return;
+  }
+  // Many datagrams in one call when many wait: the call costs more than the copy.
+  for (mmsghdr& header : batch_->headers) {
+    header.msg_hdr.msg_namelen = sizeof(sockaddr_in);
+  }
+  const int got = ::recvmmsg(socket_.native_handle(), batch_->headers.data(), kBatchSize,
+                             MSG_DONTWAIT, nullptr);
+  if (got < 0) {
+    const int error = errno;
+    if (error == EAGAIN || error == EWOULDBLOCK) {
+      Receive();
+      return;
+    }
+    if (error != EINTR) {
+      ReportFailure(delivery_.Log(), "IdUDPServer1UDPRead",
+                    boost::system::error_code(error, boost::system::system_category()).message());
+    }
+  }
+  for (int i = 0; i < got && !closed_; ++i) {
+    const mmsghdr& header = batch_->headers[static_cast<size_t>(i)];
+    // A datagram beyond the limit fills the extra byte, or is cut by the kernel.
+    if (header.msg_len > kDatagramLimit || (header.msg_hdr.msg_flags & MSG_TRUNC) != 0) {
+      continue;
+    }
+    boost::asio::ip::udp::endpoint sender;
+    std::memcpy(sender.data(), &batch_->senders[static_cast<size_t>(i)],
+                sizeof(batch_->senders[0]));
+    peer_ = sender;
+    delivery_.Deliver(
+        shared_from_this(),
+        std::string_view(batch_->buffers[static_cast<size_t>(i)].data(), header.msg_len),
+        "IdUDPServer1UDPRead");
+  }
+  if (closed_) {
+    return;
+  }
+  if (got >= 0 && static_cast<size_t>(got) < kBatchSize) {
+    // The queue was empty: wait for the next datagram.
+    Receive();
+    return;
+  }
+  // More may wait: read on once the other handlers had their turn, so a
+  // flood of datagrams does not hold up the TCP connections and timers.
+  boost::asio::post(socket_.get_executor(),
+                    [self = shared_from_this()] { self->OnReadable(boost::system::error_code()); });
+}
+
+UdpServer::Batch::Batch() {
+  for (size_t i = 0; i < kBatchSize; ++i) {
+    vectors[i] = {buffers[i].data(), buffers[i].size()};
+    msghdr& header = headers[i].msg_hdr;
+    header.msg_name = &senders[i];
+    header.msg_namelen = sizeof(senders[i]);
+    header.msg_iov = &vectors[i];
+    header.msg_iovlen = 1;
   }
 }
 

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+
 #include <array>
 #include <memory>
 #include <optional>
@@ -17,6 +21,9 @@ namespace talvero {
 class UdpServer final : public Transport, public std::enable_shared_from_this<UdpServer> {
  public:
   static constexpr size_t kDatagramLimit = 8192;
+  // Bytes of waiting datagrams the kernel keeps for the server (it doubles
+  // the figure for its bookkeeping).
+  static constexpr int kReceiveBuffer = 4 << 20;
 
   // Binds; throws boost::system::system_error when the port cannot be had.
   UdpServer(boost::asio::io_context& io, uint16_t port, FrameDelivery& delivery);
@@ -32,16 +39,31 @@ class UdpServer final : public Transport, public std::enable_shared_from_this<Ud
   uint16_t PeerPort() const override;
 
  private:
+  // Datagrams taken from the kernel in one call at most.
+  static constexpr size_t kBatchSize = 32;
+
+  // Room for one call's datagrams and their senders.
+  struct Batch {
+    Batch();
+    // One byte more than the limit tells a larger datagram, which the kernel
+    // truncates silently, from one that fits exactly. Left uninitialised: only
+    // the pages datagrams reach become resident.
+    std::array<std::array<char, kDatagramLimit + 1>, kBatchSize> buffers;
+    std::array<sockaddr_in, kBatchSize> senders{};
+    std::array<iovec, kBatchSize> vectors{};
+    std::array<mmsghdr, kBatchSize> headers{};
+  };
+
+  void RaiseReceiveBuffer();
+  // Waits until datagrams are waiting.
   void Receive();
-  void OnReceive(const boost::system::error_code& ec, size_t length);
+  // Takes what waits, one batch, and hands each datagram on in order.
+  void OnReadable(const boost::system::error_code& ec);
 
   boost::asio::ip::udp::socket socket_;
   FrameDelivery& delivery_;
   uint16_t localPort_ = 0;
-  // One byte more than the limit tells a larger datagram, which the kernel
-  // truncates silently, from one that fits exactly.
-  std::array<char, kDatagramLimit + 1> buffer_{};
-  boost::asio::ip::udp::endpoint sender_;
+  std::unique_ptr<Batch> batch_ = std::make_unique<Batch>();
   std::optional<boost::asio::ip::udp::endpoint> peer_;
   bool closed_ = false;
 };

@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "log_home.hpp"
 #include "recording_observer.hpp"
-#include "support/virtual_time.hpp"
-#include "temp_home.hpp"
 
 namespace talvero {
 namespace {
@@ -18,16 +17,11 @@ using namespace std::string_literals;
 using std::chrono::milliseconds;
 using testing::At;
 using testing::BlockFolder;
+using testing::LogHome;
 using testing::ReadFile;
 using testing::RecordingObserver;
-using testing::TempHome;
-using testing::VirtualTime;
 
-class TLogTest : public ::testing::Test {
- protected:
-  TempHome home;
-  VirtualTime time{At(2024, 3, 7, 9, 5, 3)};
-};
+class TLogTest : public ::testing::Test, protected LogHome {};
 
 TEST_F(TLogTest, EachMessageBecomesOneStampedLineWithCrLf) {
   struct Case {
