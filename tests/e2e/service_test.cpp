@@ -86,6 +86,16 @@ class ServiceHost : public ::testing::Test {
     return AllMsgLog().find("Server Listen UDP Port " + std::to_string(port_)) != std::string::npos;
   }
 
+  // Unit 0012 reports event 1130, group 01, zone 005 for account 1234; gives its answer.
+  std::optional<std::string> SendAlarmOverUdp() const {
+    UnitSocket unit(UnitSocket::Kind::Udp, port_);
+    unit.Send(AlarmEvent(0x0012, "1234",
+                         "1130"
+                         "01"
+                         "005"));
+    return unit.Receive();
+  }
+
   // Answers every line that arrives until the wanted one has come.
   bool AnswerUntil(StationPty& station, const std::string& wanted) {
     for (int lines = 0; lines < 20; ++lines) {
@@ -158,12 +168,7 @@ TEST_F(ServiceHost, DeliversAnAlarmEventOverUdpAsItsReceiverLine) {
   auto receiver = Start();
   ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
   station.ReleaseSlave();
-  UnitSocket unit(UnitSocket::Kind::Udp, port_);
-  unit.Send(AlarmEvent(0x0012, "1234",
-                       "1130"
-                       "01"
-                       "005"));
-  const auto answer = unit.Receive();
+  const auto answer = SendAlarmOverUdp();
   ASSERT_TRUE(answer);
   EXPECT_EQ((*answer)[0], 1);
   EXPECT_TRUE(AnswerUntil(station, std::string("5077 181234E13001005") + '\x14'));
@@ -211,12 +216,7 @@ TEST_F(ServiceHost, StopsOnSigtermWithTheUnsentLinesNoteAndTellsSystemd) {
   auto receiver = Start({"NOTIFY_SOCKET=" + notifyPath.string()});
   ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
   station.ReleaseSlave();
-  UnitSocket unit(UnitSocket::Kind::Udp, port_);
-  unit.Send(AlarmEvent(0x0012, "1234",
-                       "1130"
-                       "01"
-                       "005"));
-  ASSERT_TRUE(unit.Receive());
+  ASSERT_TRUE(SendAlarmOverUdp());
   // Two heartbeats and the event wait, unanswered.
   receiver->Signal(SIGTERM);
   ASSERT_EQ(receiver->WaitExit(), 0);
