@@ -141,6 +141,7 @@ void UnitDatabase::CloseFile() {
     fd_ = -1;
   }
   recordsToLoad_ = 0;
+  image_.clear();
 }
 
 bool UnitDatabase::ConnDB() {
@@ -240,6 +241,7 @@ void UnitDatabase::LoadRecords(const CommTrLimit& defaults) {
   const bool version1 = count == kVersion1RecordCount;
   std::vector<uint8_t> records(count * kUnitRecordSize);
   ReadAll(fd_, records, options_.path);
+  image_.clear();
 
   // The thresholds come before any change to the file, so that a saved
   // thresholds file that cannot be read leaves a version-1 file as it was.
@@ -253,6 +255,9 @@ void UnitDatabase::LoadRecords(const CommTrLimit& defaults) {
     WriteAll(fd_, kVersion1FileSize, zeros.data(), zeros.size(), options_.path);
     recordsToLoad_ = kVersion2RecordCount;
   }
+  // The records' moves below go through WriteAt and keep the image true.
+  image_ = records;
+  image_.resize(kVersion2FileSize);
 
   const auto takeRecord = [&](size_t index) {
     const UnitRecordView record(records.data() + index * kUnitRecordSize, kUnitRecordSize);
@@ -264,7 +269,7 @@ void UnitDatabase::LoadRecords(const CommTrLimit& defaults) {
     const uint16_t unit = version1 ? Version2Unit(index) : from;
     LoadRecord(record, tables_.UnitTable[unit]);
     if (unit != from) {
-      WriteAll(fd_, RecordOffset(unit), record.data(), record.size(), options_.path);
+      WriteAt(RecordOffset(unit), record.data(), record.size());
       tables_.CommTrLimits[unit] = tables_.CommTrLimits[from];
       DeleteUnit(from, defaults);
     }
@@ -297,7 +302,17 @@ void UnitDatabase::WriteAt(uint64_t offset, const void* data, size_t size) {
   if (!IsOpen()) {
     throw std::runtime_error("The database is not open");
   }
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  const bool imaged = offset + size <= image_.size();
+  if (imaged && std::equal(bytes, bytes + size, image_.begin() + static_cast<ptrdiff_t>(offset))) {
+    return;
+  }
   WriteAll(fd_, offset, data, size, options_.path);
+  // Only after the whole write: a failed one leaves the image at the old bytes,
+  // so that the same bytes are tried again next time.
+  if (imaged) {
+    std::copy(bytes, bytes + size, image_.begin() + static_cast<ptrdiff_t>(offset));
+  }
 }
 
 void UnitDatabase::WriteUnitField(uint16_t unit, UnitField field) {

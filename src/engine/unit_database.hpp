@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/unit_field.hpp"
 #include "engine/unit_table.hpp"
@@ -44,7 +45,8 @@ class UnitDatabase final : public UnitFieldWriter {
   // defaults are CommTrouble1..3, the thresholds of every reset entry.
   bool ReadDB_and_FillU_onStartUp(const CommTrLimit& defaults);
 
-  // One positioned write of the field's bytes; throws std::runtime_error.
+  // One positioned write of the field's bytes, none when the file holds them
+  // already; throws std::runtime_error.
   void WriteUnitField(uint16_t unit, UnitField field) override;
   void UpdateFilterText(uint16_t unit);
   // Empties the slot and zeroes its record. The slot is empty even when the
@@ -68,6 +70,10 @@ class UnitDatabase final : public UnitFieldWriter {
   Options options_;
   int fd_ = -1;
   size_t recordsToLoad_ = 0;
+  // The file's bytes as last read or written, from the load on: most frames
+  // store the LastMsgTime second the record holds already, and skipping that
+  // write saves a system call per frame. Empty before the load.
+  std::vector<uint8_t> image_;
 };
 
 }  // namespace talvero

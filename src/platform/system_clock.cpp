@@ -4,14 +4,33 @@
 #include <ctime>
 
 namespace talvero {
+namespace {
+
+// The local time of one whole second. Every frame takes the time several
+// times, and localtime_r costs more than the rest of it; within one second
+// its answer stays the same. One per thread: the clock is shared.
+struct LocalSecond {
+  std::time_t seconds = -1;
+  std::tm local{};
+};
+
+const std::tm& LocalTimeOf(std::time_t seconds) {
+  thread_local LocalSecond cached;
+  if (cached.seconds != seconds) {
+    localtime_r(&seconds, &cached.local);
+    cached.seconds = seconds;
+  }
+  return cached.local;
+}
+
+}  // namespace
 
 TDateTime SystemClock::Now() const {
   const auto now = std::chrono::system_clock::now();
   const auto ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
   const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-  std::tm local{};
-  localtime_r(&seconds, &local);
+  const std::tm& local = LocalTimeOf(seconds);
   DateTimeParts parts{
       local.tm_year + 1900, local.tm_mon + 1,           local.tm_mday, local.tm_hour, local.tm_min,
       local.tm_sec,         static_cast<int>(ms % 1000)};

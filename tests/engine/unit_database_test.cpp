@@ -1,5 +1,6 @@
 #include "engine/unit_database.hpp"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -553,6 +555,58 @@ TEST(WriteUnitField, WritesOnlyTheFieldsBytesAndTheyLoadBack) {
     EXPECT_EQ(restarted.Unit(kUnit).Active, 1);
     c.check(restarted.Unit(kUnit));
   }
+}
+
+TEST(WriteUnitField, WritesIntoTheSlotsAVersion1FileMovedAway) {
+  talvero::testing::TempDir dir;
+  const fs::path path = dir.path() / "Talvero.db";
+  Bytes content(kVersion1FileSize);
+  PutRecord(content, 10, TaggedRecord(10));
+  WriteFile(path, content);
+  DbHost host(path);
+  ASSERT_TRUE(host.Start());
+  ASSERT_EQ(host.Unit(10).Active, 0);
+
+  // The bytes the record had before its move are no longer in the file.
+  host.Unit(10).Active = 1;
+  host.db.WriteUnitField(10, UnitField::Active);
+  host.Unit(10).Account = "0010";
+  host.db.WriteUnitField(10, UnitField::Account);
+  const Bytes file = ReadFile(path);
+  Bytes expected(kUnitRecordSize);
+  expected[0] = 1;
+  std::copy_n("0010", 4, expected.begin() + 30);
+  EXPECT_EQ(RecordOf(file, 10), expected);
+  EXPECT_EQ(RecordOf(file, 0x10), TaggedRecord(10));
+
+  // Nor are the zeros the record's new place had before it.
+  host.Unit(0x10).Active = 0;
+  host.db.WriteUnitField(0x10, UnitField::Active);
+  EXPECT_EQ(RecordOf(ReadFile(path), 0x10)[0], 0);
+}
+
+TEST(WriteUnitField, TriesAFailedWriteAgainWithTheSameBytes) {
+  talvero::testing::TempDir dir;
+  const fs::path path = dir.path() / "Talvero.db";
+  DbHost host(path);
+  ASSERT_TRUE(host.Start());
+  constexpr uint16_t kUnit = 0xF000;  // its record lies beyond the first megabyte
+
+  // A file size limit below the record makes its write fail with EFBIG.
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = before;
+  small.rlim_cur = 1 << 20;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  host.Unit(kUnit).Active = 1;
+  EXPECT_THROW(host.db.WriteUnitField(kUnit, UnitField::Active), std::runtime_error);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &before), 0);
+  std::signal(SIGXFSZ, oldHandler);
+  ASSERT_EQ(RecordOf(ReadFile(path), kUnit)[0], 0);
+
+  host.db.WriteUnitField(kUnit, UnitField::Active);
+  EXPECT_EQ(RecordOf(ReadFile(path), kUnit)[0], 1);
 }
 
 TEST(WriteUnitField, RefusesAnImeiThatIsNoNumber) {
