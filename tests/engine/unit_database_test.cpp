@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <memory>
 #include <random>
@@ -83,6 +84,15 @@ Bytes TaggedRecord(unsigned tag) {
   put(30, Bytes(account.begin(), account.end()));
   record[34] = static_cast<uint8_t>('0' + tag % 10);
   return record;
+}
+
+// Writes a version-1 file holding the tagged records of these indexes.
+void WriteVersion1File(const fs::path& path, std::initializer_list<unsigned> indexes) {
+  Bytes content(kVersion1FileSize);
+  for (const unsigned index : indexes) {
+    PutRecord(content, index, TaggedRecord(index));
+  }
+  WriteFile(path, content);
 }
 
 // The unit a version-1 record moves to: its decimal digits read as hexadecimal.
@@ -210,9 +220,8 @@ TEST(ConnDB, ReportsAFileThatCannotBeOpened) {
 TEST(ConnDB, LetsOneEngineAtATimeHaveTheFile) {
   talvero::testing::TempDir dir;
   const fs::path path = dir.path() / "Talvero.db";
-  Bytes content(kVersion1FileSize);
-  PutRecord(content, 12, TaggedRecord(12));
-  WriteFile(path, content);
+  WriteVersion1File(path, {12});
+  const Bytes content = ReadFile(path);
 
   auto first = std::make_unique<DbHost>(path);
   ASSERT_TRUE(first->db.ConnDB());
@@ -560,9 +569,7 @@ TEST(WriteUnitField, WritesOnlyTheFieldsBytesAndTheyLoadBack) {
 TEST(WriteUnitField, WritesIntoTheSlotsAVersion1FileMovedAway) {
   talvero::testing::TempDir dir;
   const fs::path path = dir.path() / "Talvero.db";
-  Bytes content(kVersion1FileSize);
-  PutRecord(content, 10, TaggedRecord(10));
-  WriteFile(path, content);
+  WriteVersion1File(path, {10});
   DbHost host(path);
   ASSERT_TRUE(host.Start());
   ASSERT_EQ(host.Unit(10).Active, 0);
