@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
-#include <fmt/format.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -14,6 +14,7 @@
 #include "bench_support.hpp"
 #include "engine/unit_database.hpp"
 #include "engine/unit_record.hpp"
+#include "protocol/unit_id.hpp"
 
 namespace talvero {
 namespace {
@@ -35,19 +36,20 @@ class FullDatabase {
           r[offset + i] = static_cast<uint8_t>(value >> (8 * i));
         }
       };
-      r[0] = 1;
-      r[3] = static_cast<uint8_t>(1 + unit % 2);
-      put(5, 351234560000000 + unit, 8);
-      put(13, 0x0A000000 + unit, 4);
-      put(17, 1024 + unit % 60000, 2);
-      put(19, 760'000'000 + unit, 4);
-      put(23, 770'000'000 + unit, 4);
-      r[27] = 2;
-      r[28] = 1;
-      r[29] = static_cast<uint8_t>(unit);
-      const std::string account = fmt::format("{:04X}", unit);
-      std::copy(account.begin(), account.end(), r + 30);
-      r[34] = static_cast<uint8_t>('0' + unit % 5);
+      namespace at = record_offset;
+      r[at::kInUse] = 1;
+      r[at::kTrProto] = static_cast<uint8_t>(1 + unit % 2);
+      put(at::kImei, 351234560000000 + unit, 8);
+      put(at::kIP, 0x0A000000 + unit, 4);
+      put(at::kPort, 1024 + unit % 60000, 2);
+      put(at::kFirstMsgTime, 760'000'000 + unit, 4);
+      put(at::kLastMsgTime, 770'000'000 + unit, 4);
+      r[at::kFwRaw] = 2;
+      r[at::kFwRaw + 1] = 1;
+      r[at::kFwRaw + 2] = static_cast<uint8_t>(unit);
+      const std::string account = UnitText(static_cast<uint16_t>(unit));
+      std::copy(account.begin(), account.end(), r + at::kAccount);
+      r[at::kGsmLevel] = static_cast<uint8_t>('0' + unit % 5);
     }
     std::ofstream out(Path(), std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),

@@ -24,6 +24,8 @@
 #include "log/watch_dog.hpp"
 #include "platform/system_clock.hpp"
 #include "protocol/crc8.hpp"
+#include "protocol/frame_types.hpp"
+#include "protocol/unit_id.hpp"
 #include "station/comm_trouble_supervisor.hpp"
 #include "station/station_link.hpp"
 
@@ -86,26 +88,22 @@ class SinkRoute final : public Transport {
   size_t sent = 0;
 };
 
-std::string Frame(uint8_t type, uint16_t unit, std::string_view payload) {
-  std::string frame = {static_cast<char>(type),
-                       0,
-                       0,
-                       7,
-                       static_cast<char>(unit & 0xF),
-                       static_cast<char>((unit >> 4) & 0xF),
-                       static_cast<char>((unit >> 8) & 0xF),
-                       static_cast<char>(unit >> 12)};
+std::string Frame(DeviceFrameType type, uint16_t unit, std::string_view payload) {
+  std::string frame(kFrameHeaderSize, '\0');
+  frame[0] = static_cast<char>(type);
+  frame[3] = 7;  // FrameID
+  UnitIDToNibbles(unit, frame, kUnitIDOffset);
   frame.append(payload);
   return AddCrc8(frame);
 }
 
 std::string PingOf(uint16_t unit) {
-  return Frame(35, unit, {});
+  return Frame(DeviceFrameType::Ping, unit, {});
 }
 
 std::string AlarmEventOf(uint16_t unit) {
   const std::string dateTime = {24, 3, 7, 9, 0, 0};
-  return Frame(6, unit, dateTime + "1234" + "1130" + "01" + "005");
+  return Frame(DeviceFrameType::AlarmEvent, unit, dateTime + "1234" + "1130" + "01" + "005");
 }
 
 // One service engine around a FrameProcessor, every unit already known.

@@ -1,5 +1,3 @@
-#include <sys/resource.h>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +5,7 @@
 #include <string>
 
 #include "echo_server.hpp"
+#include "platform/open_file_limit.hpp"
 
 // talvero-echo PORT: serves until SIGTERM or SIGINT; port 0 takes a free one.
 // Prints "listening on PORT" once both sockets are bound.
@@ -22,11 +21,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   // As many connections as the receiver may hold.
-  rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
-  }
+  talvero::RaiseOpenFileLimit();
   try {
     boost::asio::io_context io;
     talvero::EchoServer server(io, static_cast<uint16_t>(port));

@@ -9,8 +9,8 @@
 
 #include "config/setting_value.hpp"
 #include "config/settings_lines.hpp"
-#include "config/text_file.hpp"
 #include "log/guard.hpp"
+#include "log/text_file.hpp"
 
 namespace talvero {
 namespace {

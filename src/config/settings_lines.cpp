@@ -23,25 +23,6 @@ bool SameKey(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  size_t i = 0;
-  while (i < text.size()) {
-    if (text[i] != '\r' && text[i] != '\n') {
-      ++i;
-      continue;
-    }
-    lines.push_back(text.substr(start, i - start));
-    i += text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
-    start = i;
-  }
-  if (start < text.size()) {
-    lines.push_back(text.substr(start));
-  }
-  return lines;
-}
-
 std::array<std::string, kSettingKeyCount> FindSettingValues(
     const std::vector<std::string_view>& lines) {
   std::array<std::string, kSettingKeyCount> values;

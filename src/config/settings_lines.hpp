@@ -11,10 +11,6 @@ namespace talvero {
 
 inline constexpr std::string_view kSettingsFileName = "Talvero.ini";
 
-// The lines of a text, each ended by CR LF, LF or CR alone; a line end at the
-// very end opens no further line. The views point into text.
-std::vector<std::string_view> SplitLines(std::string_view text);
-
 // The value of every key, in SettingKey order: the rest after the first "=" of
 // the first line whose text before that "=" is the key in any letter case;
 // empty for a key without a line.

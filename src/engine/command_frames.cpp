@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "log/guard.hpp"
+#include "protocol/frame_types.hpp"
 #include "protocol/seal_frame.hpp"
 #include "protocol/time_bytes.hpp"
 #include "protocol/unit_id.hpp"
@@ -10,7 +11,6 @@
 namespace talvero {
 namespace {
 
-constexpr size_t kUnitIDOffset = 4;
 constexpr size_t kSetTimeBytesOffset = 8;
 
 }  // namespace

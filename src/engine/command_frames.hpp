@@ -21,8 +21,9 @@ inline constexpr size_t kSetTimeCmdLength = 14;
 // "cmdID_to_cmdss", when the length leaves no room for the header.
 std::string cmdID_to_cmdss(size_t length, uint8_t code, uint16_t unit, Logger& log);
 
-// Encrypts a command with the unit's next frame number when the unit encrypts,
-// then appends the checksum. Empty when the encryption fails.
+// Encrypts a frame for the unit (a command or an answer) with its next frame
+// number when the unit encrypts, then appends the checksum. Empty when the
+// encryption fails.
 std::string SealCommand(std::string frame, uint16_t unit, UnitTables& tables,
                         const Settings& settings, Logger& log);
 

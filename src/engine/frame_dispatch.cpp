@@ -3,21 +3,19 @@
 #include <algorithm>
 #include <optional>
 
+#include "engine/command_frames.hpp"
 #include "engine/date_time_text.hpp"
 #include "engine/frame_processor.hpp"
 #include "engine/frame_reader.hpp"
 #include "engine/unit_nr_text.hpp"
 #include "log/guard.hpp"
 #include "protocol/frame_builders.hpp"
+#include "protocol/frame_types.hpp"
 #include "protocol/hex_text.hpp"
-#include "protocol/seal_frame.hpp"
 #include "station/station_line.hpp"
 
 namespace talvero {
 namespace {
-
-constexpr size_t kImeiOffset = 8;
-constexpr size_t kImeiSize = 15;
 
 // A Temperatures frame has room for this many entries of four bytes from byte 9.
 constexpr size_t kMaxTemperatures = 8;
@@ -44,32 +42,27 @@ std::string FrameProcessor::UnitHeader(const RecMsg& msg) const {
                      tables_.UnitTable[msg.UnitNr].Account.View());
 }
 
-void FrameProcessor::Dispatch(const Route& route, const std::string& frame, RecMsg& msg,
+bool FrameProcessor::Dispatch(const Route& route, std::string_view frame, RecMsg& msg,
                               Reception& rx) {
   const FrameReader in(frame);
   const std::string head = UnitHeader(msg);
   switch (static_cast<DeviceFrameType>(msg.FrameType)) {
     case DeviceFrameType::Ack:
-      msg.Handled = true;
       log_.LogAllMsg(head + " [-= Command completed successfully =- ]");
       if (IsDesktop()) {
         observer_.PlaySnd(5);
       }
       break;
     case DeviceFrameType::AlarmEvent:
-      msg.Handled = true;
-      AlarmEvent(route, frame, msg, rx);
+      AlarmEvent(route, frame, head, msg, rx);
       break;
     case DeviceFrameType::SetTimeRequest:
-      msg.Handled = true;
-      SetTimeRequest(route, frame, msg);
+      SetTimeRequest(route, frame, head, msg);
       break;
     case DeviceFrameType::ChangeUnitNrRequest:
-      msg.Handled = true;
-      ChangeUnitNrRequest(route, frame, msg);
+      ChangeUnitNrRequest(route, frame, head, msg);
       break;
     case DeviceFrameType::PingImeiFwVer:
-      msg.Handled = true;
       msg.Imei = in.Text(kImeiOffset, kImeiSize);
       msg.FwRaw = in.Text(23, 3);
       msg.FwVer = fmt::format("{}.{}.{}", in.Byte(23), in.Byte(24), in.Byte(25));
@@ -78,37 +71,34 @@ void FrameProcessor::Dispatch(const Route& route, const std::string& frame, RecM
       SendACK(route, frame);
       break;
     case DeviceFrameType::Ping:
-      msg.Handled = true;
       log_.LogAllMsg(fmt::format("{} [FrameID={}] [Ping]", head, msg.FrameID));
       SendACK(route, frame);
       break;
     case DeviceFrameType::GsmLevelReport:
-      msg.Handled = true;
       rx.GsmLevel = in.Byte(8);
       log_.LogAllMsg(fmt::format("{} [FrameID={}] [GSM Level={}]", head, msg.FrameID, rx.GsmLevel));
       SendACK(route, frame);
       break;
     case DeviceFrameType::Temperatures:
-      msg.Handled = true;
-      Temperatures(route, frame, msg);
+      Temperatures(route, frame, head, msg);
       break;
     default:
-      break;
+      return false;
   }
+  return true;
 }
 
-void FrameProcessor::AlarmEvent(const Route& route, const std::string& frame, RecMsg& msg,
-                                Reception& rx) {
+void FrameProcessor::AlarmEvent(const Route& route, std::string_view frame, std::string_view head,
+                                RecMsg& msg, const Reception& rx) {
   const FrameReader in(frame);
   const std::optional<TDateTime> eventTime = EncodeDateTime(
       {in.Byte(8) + 2000, in.Byte(9), in.Byte(10), in.Byte(11), in.Byte(12), in.Byte(13), 0});
   msg.EventTime = eventTime.value_or(rx.ReceiveTime);
-  msg.Account = in.Text(14, 4);
   msg.EventCode = in.Text(18, 4);
   msg.EventCode[0] = msg.EventCode[0] == '1' ? 'E' : 'R';
   msg.Group = in.Text(22, 2);
   msg.Zone = in.Text(24, 3);
-  log_.LogAllMsg(fmt::format("{} [FrameID={}] [dt={}] [CID={}-{}-{}]", UnitHeader(msg), msg.FrameID,
+  log_.LogAllMsg(fmt::format("{} [FrameID={}] [dt={}] [CID={}-{}-{}]", head, msg.FrameID,
                              DateTimeText(msg.EventTime), msg.EventCode, msg.Group, msg.Zone));
   if (eventTime) {
     SendACK(route, frame);
@@ -120,34 +110,33 @@ void FrameProcessor::AlarmEvent(const Route& route, const std::string& frame, Re
                                     msg.EventCode, msg.Group, msg.Zone));
 }
 
-void FrameProcessor::SetTimeRequest(const Route& route, const std::string& frame,
-                                    const RecMsg& msg) {
-  log_.LogAllMsg(fmt::format("{} [FrameID={}] [Set Time Request]", UnitHeader(msg), msg.FrameID));
+void FrameProcessor::SetTimeRequest(const Route& route, std::string_view frame,
+                                    std::string_view head, const RecMsg& msg) {
+  log_.LogAllMsg(fmt::format("{} [FrameID={}] [Set Time Request]", head, msg.FrameID));
   const std::string answer =
-      SealFrame(NewTime(frame, clock_.Now()), tables_.EncrByUnit[msg.UnitNr],
-                tables_.FrameIDByUnit[msg.UnitNr], settings_.EncryptionKey, log_);
+      SealCommand(NewTime(frame, clock_.Now()), msg.UnitNr, tables_, settings_, log_);
   RealSend(route, answer);
   log_.LogAllMsg(fmt::format("Send New Time  (0x{})", StrToHexText(answer)));
 }
 
-void FrameProcessor::ChangeUnitNrRequest(const Route& route, const std::string& frame,
-                                         RecMsg& msg) {
+void FrameProcessor::ChangeUnitNrRequest(const Route& route, std::string_view frame,
+                                         std::string_view head, RecMsg& msg) {
   msg.Imei = FrameReader(frame).Text(kImeiOffset, kImeiSize);
-  log_.LogAllMsg(fmt::format("{} [FrameID={}] [Change UnitNr Request] [imei={}]", UnitHeader(msg),
-                             msg.FrameID, msg.Imei));
+  log_.LogAllMsg(fmt::format("{} [FrameID={}] [Change UnitNr Request] [imei={}]", head, msg.FrameID,
+                             msg.Imei));
   const std::string freeUnitNr = database_.FindFirstFreeUnitNr();
   log_.LogAllMsg(fmt::format("Find First Free UnitNr: {}", freeUnitNr));
-  const std::string answer =
-      SealFrame(NewUnitNr(frame, UnitNrOfText(freeUnitNr).value()), tables_.EncrByUnit[msg.UnitNr],
-                tables_.FrameIDByUnit[msg.UnitNr], settings_.EncryptionKey, log_);
+  const std::string answer = SealCommand(NewUnitNr(frame, UnitNrOfText(freeUnitNr).value()),
+                                         msg.UnitNr, tables_, settings_, log_);
   RealSend(route, answer);
   log_.LogAllMsg(fmt::format("Send New UnitNr=\"{}\"  (0x{})", freeUnitNr, StrToHexText(answer)));
 }
 
-void FrameProcessor::Temperatures(const Route& route, const std::string& frame, const RecMsg& msg) {
+void FrameProcessor::Temperatures(const Route& route, std::string_view frame, std::string_view head,
+                                  const RecMsg& msg) {
   const FrameReader in(frame);
   const size_t count = in.Byte(8);
-  log_.LogAllMsg(fmt::format("{} [FrameID={}] [TEMPERATURES]", UnitHeader(msg), msg.FrameID));
+  log_.LogAllMsg(fmt::format("{} [FrameID={}] [TEMPERATURES]", head, msg.FrameID));
   // A count above what the frame can hold shows the entries it does hold.
   for (size_t i = 0; i < std::min(count, kMaxTemperatures); ++i) {
     Guarded(log_, "Temperatures", [&] {

@@ -2,9 +2,12 @@
 
 #include <fmt/format.h>
 
+#include <optional>
+#include <utility>
+
 #include "engine/frame_reader.hpp"
-#include "engine/separated.hpp"
 #include "log/guard.hpp"
+#include "log/separated.hpp"
 #include "protocol/cipher.hpp"
 #include "protocol/crc8.hpp"
 #include "protocol/hex_text.hpp"
@@ -13,7 +16,6 @@
 namespace talvero {
 namespace {
 
-constexpr size_t kCipherFrom = 4;
 constexpr size_t kAccountOffset = 14;
 constexpr size_t kAccountSize = 4;
 
@@ -90,18 +92,17 @@ void FrameProcessor::Process(const Route& route, std::string_view received) {
 
   msg.FrameType = static_cast<uint8_t>(received[0]);
   msg.EncrMarker = static_cast<uint8_t>(received[1]);
-  std::string frame(received);
   // A failed decryption leaves only the four header bytes before the payload;
   // the size test then refuses the frame rather than reading what is not there.
+  std::string_view frame = received;
+  std::string plain;
   bool payloadComplete = true;
   if (msg.EncrMarker != 0) {
-    const std::string_view covered = received.substr(kCipherFrom, received.size() - 5);
-    std::string plain =
-        Encryption(covered, static_cast<uint8_t>(received[2]), static_cast<uint8_t>(received[3]),
-                   settings_.EncryptionKey, log_);
-    payloadComplete = plain.size() == covered.size();
-    frame.resize(kCipherFrom);
-    frame += plain;
+    std::optional<std::string> opened =
+        CryptFrameBody(received.substr(0, received.size() - 1), settings_.EncryptionKey, log_);
+    payloadComplete = opened.has_value();
+    plain = opened ? std::move(*opened) : std::string(received.substr(0, kUnitIDOffset));
+    frame = plain;
   }
 
   msg.FrameID =
@@ -150,14 +151,13 @@ void FrameProcessor::Process(const Route& route, std::string_view received) {
 
   rx.AccountBefore = u.Account.Str();
   if (msg.FrameType == static_cast<uint8_t>(DeviceFrameType::AlarmEvent)) {
-    u.Account = FrameReader(frame).Text(kAccountOffset, kAccountSize);
+    msg.Account = FrameReader(frame).Text(kAccountOffset, kAccountSize);
+    u.Account = msg.Account;
   }
 
   commTrouble_.Send_CommRestore_ifNeed(msg.UnitNr);
 
-  Dispatch(route, frame, msg, rx);
-
-  if (msg.Handled) {
+  if (Dispatch(route, frame, msg, rx)) {
     UpdateUnitRecord(msg, rx);
   }
 }

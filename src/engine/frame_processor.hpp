@@ -60,12 +60,18 @@ class FrameProcessor {
  private:
   void Process(const Route& route, std::string_view received);
   void Reject(const Route& route, std::string_view message, std::string_view frame);
-  void Dispatch(const Route& route, const std::string& frame, RecMsg& msg, Reception& rx);
-  void AlarmEvent(const Route& route, const std::string& frame, RecMsg& msg, Reception& rx);
-  void SetTimeRequest(const Route& route, const std::string& frame, const RecMsg& msg);
-  void ChangeUnitNrRequest(const Route& route, const std::string& frame, RecMsg& msg);
-  void Temperatures(const Route& route, const std::string& frame, const RecMsg& msg);
-  void UpdateUnitRecord(const RecMsg& msg, Reception& rx);
+  // False for a frame type the engine does not handle.
+  bool Dispatch(const Route& route, std::string_view frame, RecMsg& msg, Reception& rx);
+  // head: the frame's "[Unit ..] [Account ..]" text.
+  void AlarmEvent(const Route& route, std::string_view frame, std::string_view head, RecMsg& msg,
+                  const Reception& rx);
+  void SetTimeRequest(const Route& route, std::string_view frame, std::string_view head,
+                      const RecMsg& msg);
+  void ChangeUnitNrRequest(const Route& route, std::string_view frame, std::string_view head,
+                           RecMsg& msg);
+  void Temperatures(const Route& route, std::string_view frame, std::string_view head,
+                    const RecMsg& msg);
+  void UpdateUnitRecord(const RecMsg& msg, const Reception& rx);
   void SendTo(const Route& route, bool routeGone, std::string_view data) noexcept;
   // Desktop host: a buffered command goes out only while it can reach the unit.
   bool CanReachNow(uint16_t unit, const std::string& key) const;

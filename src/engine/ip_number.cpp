@@ -1,27 +1,17 @@
 #include "engine/ip_number.hpp"
 
 #include <array>
-#include <charconv>
 
 #include <fmt/format.h>
+
+#include "log/decimal.hpp"
 
 namespace talvero {
 namespace {
 
 // A decimal 32-bit integer with an optional sign, else 0.
 int32_t PartValue(std::string_view part) {
-  if (!part.empty() && part.front() == '+') {
-    part.remove_prefix(1);
-    if (!part.empty() && part.front() == '-') {
-      return 0;
-    }
-  }
-  int32_t value = 0;
-  const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
-  if (ec != std::errc() || end != part.data() + part.size() || part.empty()) {
-    return 0;
-  }
-  return value;
+  return ParseSignedDecimal(part).value_or(0);
 }
 
 }  // namespace

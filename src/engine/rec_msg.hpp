@@ -15,7 +15,6 @@ struct RecMsg {
   uint8_t FrameType = 0;
   uint8_t EncrMarker = 0;
   uint16_t FrameID = 0;
-  bool Handled = false;
   std::string UnitText = "FFFF";
   uint16_t UnitNr = 0xFFFF;
   std::string Imei;   // types 32 and 34
@@ -39,7 +38,6 @@ struct Reception {
   std::string HexText;  // of the bytes as received
   int GsmLevel = -1;    // -1: the frame carried none
   std::string AccountBefore;
-  bool Changed = false;  // a field of the unit's record changed
 };
 
 }  // namespace talvero

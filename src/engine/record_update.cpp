@@ -23,9 +23,10 @@ std::string ChangedLine(const RecMsg& msg, const TUnitStruct& u, std::string_vie
 
 }  // namespace
 
-void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, Reception& rx) {
+void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, const Reception& rx) {
   const uint16_t unit = msg.UnitNr;
   TUnitStruct& u = tables_.UnitTable[unit];
+  bool changed = false;  // a field of the unit's record
 
   if (u.Active == 0) {
     u.Active = 1;
@@ -36,13 +37,13 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, Reception& rx) {
     log_.LogImpMsg(fmt::format("{} FIRST MSG", msg.UnitText));
     u.FirstMsgTime = rx.ReceiveTime;
     database_.WriteUnitField(unit, UnitField::FirstMsgTime);
-    rx.Changed = true;
+    changed = true;
   }
 
   if (u.TrProto != rx.Kind) {
     u.TrProto = rx.Kind;
     database_.WriteUnitField(unit, UnitField::TrProto);
-    rx.Changed = true;
+    changed = true;
   }
 
   if (u.IP != rx.PeerAddress || u.Port != rx.PeerPort) {
@@ -52,7 +53,7 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, Reception& rx) {
     u.IP = rx.PeerAddress;
     u.Port = rx.PeerPort;
     database_.WriteUnitField(unit, UnitField::Address);
-    rx.Changed = true;
+    changed = true;
   }
 
   // An IMEI that is not all digits cannot be stored: the write throws and ends
@@ -61,7 +62,7 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, Reception& rx) {
     log_.LogImpMsg(ChangedLine(msg, u, "Imei", u.Imei.View(), msg.Imei));
     u.Imei = msg.Imei;
     database_.WriteUnitField(unit, UnitField::Imei);
-    rx.Changed = true;
+    changed = true;
   }
 
   u.LastMsgTime = rx.ReceiveTime;
@@ -72,20 +73,20 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, Reception& rx) {
     u.FwRaw = msg.FwRaw;
     u.FwVer = msg.FwVer;
     database_.WriteUnitField(unit, UnitField::FwRaw);
-    rx.Changed = true;
+    changed = true;
   }
 
   if (!msg.Account.empty() && msg.Account != rx.AccountBefore) {
     log_.LogImpMsg(fmt::format("[Unit {}] Changed Account: [{}] -> [{}]", msg.UnitText,
                                rx.AccountBefore, msg.Account));
     database_.WriteUnitField(unit, UnitField::Account);
-    rx.Changed = true;
+    changed = true;
   }
 
   if (rx.GsmLevel >= 0 && rx.GsmLevel <= 9) {
     u.GsmLevel = static_cast<char>('0' + rx.GsmLevel);
     database_.WriteUnitField(unit, UnitField::GsmLevel);
-    rx.Changed = true;
+    changed = true;
   }
 
   const TDateTime now = clock_.Now();
@@ -94,7 +95,7 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, Reception& rx) {
     u.CmdBuffer.erase(u.CmdBuffer.begin());
     // The next entry has not been sent yet: only its own sending may be confirmed.
     u.CmdSentTime = {};
-    rx.Changed = true;
+    changed = true;
   }
 
   if (!u.CmdBuffer.empty()) {
@@ -107,7 +108,7 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, Reception& rx) {
 
   database_.UpdateFilterText(unit);
 
-  if (IsDesktop() && rx.Changed) {
+  if (IsDesktop() && changed) {
     observer_.UnitChanged(unit);
   }
 }

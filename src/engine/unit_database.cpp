@@ -19,6 +19,7 @@
 #include "engine/filter_text.hpp"
 #include "engine/unit_record.hpp"
 #include "log/guard.hpp"
+#include "protocol/unit_id.hpp"
 
 namespace talvero {
 namespace {
@@ -327,24 +328,10 @@ void UnitDatabase::UpdateFilterText(uint16_t unit) {
 
 void UnitDatabase::DeleteUnit(uint16_t unit, const CommTrLimit& defaults) {
   TUnitStruct& slot = tables_.UnitTable[unit];
-  slot.Active = 0;
-  slot.Reserved = 0;
-  slot.CommTrFlags = 0;
-  slot.TrProto = TransportKind::Unknown;
-  slot.IP.clear();
-  slot.Imei.clear();
-  slot.FwRaw.clear();
-  slot.FwVer.clear();
-  slot.Account.clear();
-  slot.FilterText.clear();
-  slot.Port = 0;
-  slot.LastMsgTime = {};
-  slot.FirstMsgTime = {};
-  slot.CmdSentTime = {};
-  slot.GsmLevel = '\0';
-  slot.TcpConn.reset();
-  slot.UdpPeer.reset();
-  slot.CmdBuffer.clear();
+  // Only the time of the last frame outlives the unit's deletion.
+  const TDateTime lastRecvTime = slot.LastRecvTime;
+  slot = TUnitStruct{};
+  slot.LastRecvTime = lastRecvTime;
   tables_.CommTrLimits[unit] = defaults;
   static constexpr std::array<uint8_t, kUnitRecordSize> kZeroRecord{};
   WriteAt(RecordOffset(unit), kZeroRecord.data(), kZeroRecord.size());
@@ -355,7 +342,7 @@ std::string UnitDatabase::FindFirstFreeUnitNr() {
     TUnitStruct& slot = tables_.UnitTable[unit];
     if (slot.Active == 0 && slot.Reserved == 0) {
       slot.Reserved = 1;
-      return fmt::format("{:04X}", unit);
+      return UnitText(static_cast<uint16_t>(unit));
     }
   }
   return "FFFF";

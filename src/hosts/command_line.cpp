@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
+#include <optional>
+
+#include "log/decimal.hpp"
 
 namespace talvero {
 namespace {
@@ -31,13 +33,12 @@ bool ParseHostPort(std::string_view text, CommandLine& line) {
     return false;
   }
   const std::string_view port = text.substr(colon + 1);
-  unsigned value = 0;
-  const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
-  if (ec != std::errc{} || end != port.data() + port.size() || value == 0 || value > 65535) {
+  const std::optional<unsigned> value = ParseDecimal<unsigned>(port);
+  if (!value || *value == 0 || *value > 65535) {
     return false;
   }
   line.uiHost = std::string(text.substr(0, colon));
-  line.uiPort = static_cast<uint16_t>(value);
+  line.uiPort = static_cast<uint16_t>(*value);
   return true;
 }
 

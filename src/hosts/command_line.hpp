@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/serial_device_path.hpp"
+
 namespace talvero {
 
 enum class RunMode {
@@ -23,7 +25,7 @@ struct CommandLine {
   std::string home;     // empty: the folder of the executable
   std::string uiHost = "127.0.0.1";
   uint16_t uiPort = 33666;
-  std::string devDir = "/dev";
+  std::string devDir{kDefaultDevDir};
 };
 
 struct CommandLineResult {

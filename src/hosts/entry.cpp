@@ -1,11 +1,10 @@
 #include "hosts/entry.hpp"
 
-#include <fmt/format.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "hosts/command_line.hpp"
@@ -22,7 +21,12 @@ int Register(const CommandLine& line) {
   RegistrationResult result;
   if (line.mode == RunMode::Install) {
     UnitFileSettings unit;
-    unit.executable = std::filesystem::read_symlink("/proc/self/exe");
+    std::error_code error;
+    unit.executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+      std::fprintf(stderr, "Cannot find this program's own file: %s\n", error.message().c_str());
+      return 1;
+    }
     unit.home = std::filesystem::path(ExeFolder()).parent_path();
     unit.homeGiven = !line.home.empty();
     unit.devDir = line.devDir;

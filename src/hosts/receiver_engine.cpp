@@ -2,6 +2,7 @@
 
 #include "config/read_settings.hpp"
 #include "config/rewrite_settings_file.hpp"
+#include "config/settings_lines.hpp"
 #include "log/exe_folder.hpp"
 #include "station/comm_trouble_data.hpp"
 #include "station/comm_trouble_limits.hpp"
@@ -26,8 +27,7 @@ UnitDatabase::Options DatabaseOptions(const ReceiverEngine::Options& options,
 
 ReceiverEngine::ReceiverEngine(boost::asio::io_context& io, const Clock& clock,
                                TimerFactory& timers, HostObserver& observer, const Options& options)
-    : options_(options),
-      clock_(clock),
+    : clock_(clock),
       log_(MakeHostLogger(options.host, clock, observer)),
       watchDog_(timers),
       serialPort_(io, *log_, options.devDir),
@@ -51,7 +51,7 @@ ReceiverEngine::~ReceiverEngine() {
 bool ReceiverEngine::StartUp() {
   log_->LogApplicationStarted();
   supervisor_.SetStartTime(clock_.Now());
-  const std::string settingsPath = ExeFolder() + "Talvero.ini";
+  const std::string settingsPath = ExeFolder() + std::string(kSettingsFileName);
   RewriteSettingsFile_Old2New(settingsPath, *log_);
   ReadSettings(editor_, settingsPath);
   if (!database_.ConnDB() || !database_.ReadDB_and_FillU_onStartUp(CommTrDefaults(settings_))) {
@@ -59,7 +59,6 @@ bool ReceiverEngine::StartUp() {
   }
   transports_.ActivateSrvPort(true);
   transports_.SetStarted(true);
-  started_ = true;
   link_.PingMonitSoft();
   supervisor_.EnableTimer();
   link_.EnableTimers();

@@ -18,6 +18,7 @@
 #include "log/watch_dog.hpp"
 #include "platform/asio_serial_port.hpp"
 #include "platform/network_transports.hpp"
+#include "platform/serial_device_path.hpp"
 #include "station/comm_trouble_supervisor.hpp"
 #include "station/station_link.hpp"
 
@@ -33,7 +34,7 @@ class ReceiverEngine final : private SettingsEffects {
  public:
   struct Options {
     HostKind host = HostKind::Service;
-    std::filesystem::path devDir = "/dev";
+    std::filesystem::path devDir = kDefaultDevDir;
   };
 
   // Creates the logs (and their folders) and every part, empty; throws when a
@@ -51,20 +52,16 @@ class ReceiverEngine final : private SettingsEffects {
   // The unsent-lines note when lines would be lost, then "Application closed\r\n".
   void Stop();
 
-  bool Started() const { return started_; }
   HostLogger& Log() { return *log_; }
-  const StationLink& Link() const { return link_; }
-  const UnitTables& Tables() const { return tables_; }
 
  private:
-  bool StartUpCompleted() const override { return started_; }
+  bool StartUpCompleted() const override { return transports_.Started(); }
   void ActivateSrvPort(bool force) override;
   void DoActivateSerialPort() override;
   void PingMonitSoft() override;
   void ApplyPingInterval() override;
   void ChangeCommTrDefault(int level, std::optional<int32_t> value) override;
 
-  const Options options_;
   const Clock& clock_;
   std::unique_ptr<HostLogger> log_;
   std::mutex engineLock_;
@@ -78,7 +75,6 @@ class ReceiverEngine final : private SettingsEffects {
   FrameProcessor frames_;
   NetworkTransports transports_;
   SettingsEditor editor_;
-  bool started_ = false;
 };
 
 }  // namespace talvero

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/serial_device_path.hpp"
 #include "platform/service_manager.hpp"
 
 namespace talvero {
@@ -16,7 +17,7 @@ struct UnitFileSettings {
   std::filesystem::path executable;  // absolute
   std::filesystem::path home;        // absolute; the working folder of the service
   bool homeGiven = false;            // --home was on the command line
-  std::string devDir = "/dev";
+  std::string devDir{kDefaultDevDir};
 };
 
 struct RegistrationResult {

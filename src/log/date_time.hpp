@@ -13,7 +13,6 @@ struct TDateTime {
 
   friend auto operator<=>(const TDateTime&, const TDateTime&) = default;
   bool IsZero() const { return ms == 0; }
-  double Days() const { return static_cast<double>(ms) / kMsPerDay; }
 
   static constexpr int64_t kMsPerDay = 86'400'000;
 };

@@ -1,8 +1,10 @@
 #include "platform/serial_device_path.hpp"
 
 #include <array>
-#include <charconv>
+#include <optional>
 #include <string>
+
+#include "log/decimal.hpp"
 
 namespace talvero {
 namespace {
@@ -24,17 +26,6 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     }
   }
   return true;
-}
-
-// The decimal number of text, digits only.
-std::optional<unsigned> Number(std::string_view text) {
-  unsigned value = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || stop != end) {
-    return std::nullopt;
-  }
-  return value;
 }
 
 struct NameRule {
@@ -65,7 +56,7 @@ std::optional<std::filesystem::path> SerialDevicePath(const std::filesystem::pat
     if (!StartsWithNoCase(name, rule.prefix)) {
       continue;
     }
-    const auto number = Number(name.substr(rule.prefix.size()));
+    const auto number = ParseDecimal<unsigned>(name.substr(rule.prefix.size()));
     if (number && *number >= rule.lowest) {
       return devDir / (std::string(rule.device) + std::to_string(*number - rule.lowest));
     }

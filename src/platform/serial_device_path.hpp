@@ -6,6 +6,9 @@
 
 namespace talvero {
 
+// Where serial devices are looked for unless --dev-dir names another folder.
+inline constexpr std::string_view kDefaultDevDir = "/dev";
+
 // The device that a SerialPort name stands for under devDir: devDir/name when
 // that exists; otherwise COMn is ttyS(n-1), USBn ttyUSBn, ACMn ttyACMn (the
 // prefixes in any letter case), and any other name devDir/name. A name that is

@@ -5,18 +5,9 @@
 #include <stdexcept>
 
 #include "log/guard.hpp"
+#include "log/separated.hpp"
 
 namespace talvero {
-namespace {
-
-// A message that the log writes after an empty line.
-std::string Separated(std::string_view text) {
-  std::string message(1, '\0');
-  message += text;
-  return message;
-}
-
-}  // namespace
 
 TcpConnection::TcpConnection(boost::asio::ip::tcp::socket socket,
                              const boost::asio::ip::tcp::endpoint& peer, FrameDelivery& delivery,
@@ -112,18 +103,21 @@ void TcpConnection::OnRead(const boost::system::error_code& ec, size_t length) {
   // One read event is one frame: what came with the event plus all that is
   // already waiting behind it. A read that did not fill the buffer took all
   // there was, so only a full one asks for more.
-  std::string frame(readBuffer_.data(), length);
+  std::string_view frame(readBuffer_.data(), length);
+  std::string joined;
   boost::system::error_code more;
   const size_t waiting = length < readBuffer_.size() ? 0 : socket_.available(more);
   if (!more && waiting > 0) {
-    frame.resize(length + waiting);
+    joined.assign(frame);
+    joined.resize(length + waiting);
     size_t taken = 0;
     while (taken < waiting && !more) {
       taken += socket_.read_some(
-          boost::asio::buffer(frame.data() + length + taken, waiting - taken), more);
+          boost::asio::buffer(joined.data() + length + taken, waiting - taken), more);
     }
     // An error here shows again on the next read, which reports it.
-    frame.resize(length + taken);
+    joined.resize(length + taken);
+    frame = joined;
   }
   delivery_.Deliver(shared_from_this(), frame, "ServerSocket1ClientRead");
   if (!closed_) {

@@ -100,6 +100,7 @@ void UdpServer::OnReadable(const boost::system::error_code& ec) {
                     boost::system::error_code(error, boost::system::system_category()).message());
     }
   }
+  const Route self = shared_from_this();
   for (int i = 0; i < got && !closed_; ++i) {
     const mmsghdr& header = batch_->headers[static_cast<size_t>(i)];
     // A datagram beyond the limit fills the extra byte, or is cut by the kernel.
@@ -111,8 +112,7 @@ void UdpServer::OnReadable(const boost::system::error_code& ec) {
                 sizeof(batch_->senders[0]));
     peer_ = sender;
     delivery_.Deliver(
-        shared_from_this(),
-        std::string_view(batch_->buffers[static_cast<size_t>(i)].data(), header.msg_len),
+        self, std::string_view(batch_->buffers[static_cast<size_t>(i)].data(), header.msg_len),
         "IdUDPServer1UDPRead");
   }
   if (closed_) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "log/guard.hpp"
+#include "protocol/frame_types.hpp"
 #include "protocol/hex_text.hpp"
 
 namespace talvero {
@@ -59,6 +60,22 @@ std::string Encryption(std::string_view data, uint8_t iv0, uint8_t iv1, std::str
     result = std::move(out);
   });
   return result;
+}
+
+std::optional<std::string> CryptFrameBody(std::string_view frame, std::string_view keyText,
+                                          Logger& log) {
+  if (frame.size() < kUnitIDOffset) {
+    throw std::length_error("an encrypted frame needs its 4 header bytes");
+  }
+  const std::string_view body = frame.substr(kUnitIDOffset);
+  std::string crypted = Encryption(body, static_cast<uint8_t>(frame[2]),
+                                   static_cast<uint8_t>(frame[3]), keyText, log);
+  if (crypted.size() != body.size()) {
+    return std::nullopt;
+  }
+  std::string out(frame.substr(0, kUnitIDOffset));
+  out += crypted;
+  return out;
 }
 
 }  // namespace talvero

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,5 +25,11 @@ CipherState CipherKeySetup(uint8_t k0, uint8_t k1, uint8_t iv0, uint8_t iv1);
 // LogErr under "Encryption" and gives an empty result.
 std::string Encryption(std::string_view data, uint8_t iv0, uint8_t iv1, std::string_view keyText,
                        Logger& log);
+
+// A frame without its checksum with bytes 4..end encrypted or decrypted, its
+// FrameID (bytes 2..3) as vector; bytes 0..3 stay. Nothing when Encryption
+// fails; throws std::length_error for a frame shorter than 4 bytes.
+std::optional<std::string> CryptFrameBody(std::string_view frame, std::string_view keyText,
+                                          Logger& log);
 
 }  // namespace talvero

@@ -12,10 +12,6 @@
 namespace talvero {
 namespace {
 
-constexpr size_t kFrameIDEnd = 4;  // bytes 0..3: type, marker, FrameID
-constexpr size_t kImeiOffset = 8;
-constexpr size_t kImeiSize = 15;
-
 std::string Acknowledgement(DeviceFrameType type, std::string_view frame, TDateTime now) {
   std::string out(kFrameHeaderSize + kTimeBytesSize, '\0');
   out[0] = static_cast<char>(type);
@@ -44,23 +40,23 @@ std::string Nack(std::string_view frame, TDateTime now) {
 }
 
 std::string NewTime(std::string_view request, TDateTime now) {
-  RequireLength(request, kFrameIDEnd, "NewTime");
-  std::string out(request.substr(0, kFrameIDEnd));
-  out.resize(kFrameIDEnd + kTimeBytesSize);
+  RequireLength(request, kUnitIDOffset, "NewTime");
+  std::string out(request.substr(0, kUnitIDOffset));
+  out.resize(kUnitIDOffset + kTimeBytesSize);
   out[0] = static_cast<char>(DeviceFrameType::NewTime);
   out[1] = 0;
-  PutTimeBytes(out, kFrameIDEnd, now);
+  PutTimeBytes(out, kUnitIDOffset, now);
   return out;
 }
 
 std::string NewUnitNr(std::string_view request, uint16_t newUnitNr) {
   RequireLength(request, kImeiOffset + kImeiSize, "NewUnitNr");
-  std::string out(request.substr(0, kFrameIDEnd));
+  std::string out(request.substr(0, kUnitIDOffset));
   out[0] = static_cast<char>(DeviceFrameType::NewUnitNr);
   out[1] = 0;
   out.append(request.substr(kImeiOffset, kImeiSize));
-  out.resize(out.size() + 4);
-  UnitIDToNibbles(newUnitNr, out, kFrameIDEnd + kImeiSize);
+  out.resize(out.size() + kUnitIDWidth);
+  UnitIDToNibbles(newUnitNr, out, kUnitIDOffset + kImeiSize);
   return out;
 }
 

@@ -26,6 +26,11 @@ enum class DeviceFrameType : uint8_t {
 
 inline constexpr size_t kFrameHeaderSize = 8;  // type, marker, FrameID, UnitID
 inline constexpr size_t kMinFrameSize = 9;     // header and checksum
+// The UnitID's four nibbles; the encrypted part of a frame begins here too.
+inline constexpr size_t kUnitIDOffset = 4;
+inline constexpr size_t kUnitIDWidth = 4;
+inline constexpr size_t kImeiOffset = 8;
+inline constexpr size_t kImeiSize = 15;
 
 // The frame types the engine accepts from units, each with its exact total
 // length (checksum included); fixed when the engine starts.

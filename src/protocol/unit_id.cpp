@@ -5,15 +5,10 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "protocol/frame_types.hpp"
 #include "protocol/hex_text.hpp"
 
 namespace talvero {
-namespace {
-
-constexpr size_t kUnitIDOffset = 4;
-constexpr size_t kUnitIDWidth = 4;
-
-}  // namespace
 
 std::string UnitText(uint16_t unitNr) {
   return fmt::format("{:04X}", unitNr);
@@ -40,20 +35,28 @@ void UnitIDToNibbles(int64_t unitNr, std::string& frame, size_t offset) {
   }
 }
 
-FrameUnit ReadUnitID(std::string_view frame) {
-  if (frame.size() < kUnitIDOffset + kUnitIDWidth) {
-    return {};
+std::optional<uint16_t> UnitNrOfNibbles(std::string_view bytes, size_t offset) {
+  if (offset > bytes.size() || bytes.size() - offset < kUnitIDWidth) {
+    return std::nullopt;
   }
   unsigned value = 0;
   for (size_t i = 0; i < kUnitIDWidth; ++i) {
-    const auto nibble = static_cast<uint8_t>(frame[kUnitIDOffset + kUnitIDWidth - 1 - i]);
+    const auto nibble = static_cast<uint8_t>(bytes[offset + kUnitIDWidth - 1 - i]);
     const uint8_t digit = HexDigitValue(NibbleToHexChar(nibble));
     if (digit > 15) {
-      return {};
+      return std::nullopt;
     }
     value = value * 16 + digit;
   }
-  const auto unitNr = static_cast<uint16_t>(value);
+  return static_cast<uint16_t>(value);
+}
+
+uint16_t ReadUnitNr(std::string_view frame) {
+  return UnitNrOfNibbles(frame, kUnitIDOffset).value_or(kUnreadableUnitNr);
+}
+
+FrameUnit ReadUnitID(std::string_view frame) {
+  const uint16_t unitNr = ReadUnitNr(frame);
   return {unitNr, UnitText(unitNr)};
 }
 

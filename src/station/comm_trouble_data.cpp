@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -11,6 +10,9 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "log/decimal.hpp"
+#include "log/text_file.hpp"
 
 namespace talvero {
 namespace {
@@ -23,38 +25,6 @@ struct Change {
   int32_t value;
 };
 
-std::string ReadWholeFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    throw std::runtime_error(
-        fmt::format("Cannot open file \"{}\". {}", file.string(), std::strerror(errno)));
-  }
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    throw std::runtime_error(fmt::format("Cannot read file \"{}\"", file.string()));
-  }
-  return text;
-}
-
-// CR LF, a lone LF or a lone CR each end a line; a last line needs no terminator.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    const size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-    if (text[end] == '\r' && start < text.size() && text[start] == '\n') {
-      ++start;
-    }
-  }
-  return lines;
-}
-
 std::string_view TrimBlanks(std::string_view text) {
   const size_t first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) {
@@ -66,18 +36,12 @@ std::string_view TrimBlanks(std::string_view text) {
 // A decimal integer with an optional sign; blanks around it are allowed.
 int32_t ReadInteger(std::string_view text, size_t lineNumber) {
   const std::string_view trimmed = TrimBlanks(text);
-  std::string_view digits = trimmed;
-  if (!digits.empty() && digits.front() == '+') {
-    digits.remove_prefix(1);
-  }
-  int32_t value = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (digits.empty() || digits.front() == '+' || error != std::errc() ||
-      end != digits.data() + digits.size()) {
+  const std::optional<int32_t> value = ParseSignedDecimal(trimmed);
+  if (!value) {
     throw std::runtime_error(
         fmt::format("line {}: '{}' is not a valid integer value", lineNumber, trimmed));
   }
-  return value;
+  return *value;
 }
 
 std::vector<std::string_view> SplitAtColons(std::string_view line) {

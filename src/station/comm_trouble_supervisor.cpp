@@ -6,6 +6,7 @@
 #include <string>
 
 #include "log/guard.hpp"
+#include "log/separated.hpp"
 #include "protocol/hex_text.hpp"
 #include "protocol/unit_id.hpp"
 #include "station/station_line.hpp"
@@ -89,10 +90,8 @@ void CommTroubleSupervisor::Send_CommTrouble(uint16_t unit, std::string_view acc
   u.CommTrFlags = static_cast<uint8_t>(u.CommTrFlags | (1u << (level - 1)));
   link_.AppendToSendBuf(
       CommTroubleLine(settings_.ReceiverNumber, settings_.LineNumber, account, level));
-  std::string message(1, '\0');
-  message += fmt::format("[Unit {}] [Account {}] - CommTrouble{} ({} min. No Ping)", UnitText(unit),
-                         account, level, threshold);
-  log_.LogAllMsg(message);
+  log_.LogAllMsg(Separated(fmt::format("[Unit {}] [Account {}] - CommTrouble{} ({} min. No Ping)",
+                                       UnitText(unit), account, level, threshold)));
   writer_.WriteUnitField(unit, UnitField::CommTrFlags);
   UnitChanged(unit);
 }

@@ -14,8 +14,8 @@ namespace talvero {
 namespace {
 
 using testing::CrLfLines;
-using testing::FileBytes;
 using testing::kDefaultFile;
+using testing::ReadFile;
 using testing::SettingsFixture;
 using testing::WriteFile;
 using Calls = std::vector<std::string>;
@@ -47,7 +47,7 @@ TEST_F(ReadSettingsTest, TheServiceAppliesEverySettingInGridOrderAndNeverWrites)
   EXPECT_EQ(effects.calls, (Calls{"DoActivateSerialPort COM2", "ChangeCommTrDefault 1 30",
                                   "ChangeCommTrDefault 2 90", "ChangeCommTrDefault 3 300",
                                   "PingMonitSoft 45", "ApplyPingInterval 45"}));
-  EXPECT_EQ(FileBytes(ini), file);
+  EXPECT_EQ(ReadFile(ini), file);
   EXPECT_TRUE(log.entries.empty());
 }
 
@@ -91,7 +91,7 @@ TEST_F(ReadSettingsTest, ANewDefaultFileIsReadAndSavedByTheDesktopWithTheSameCon
   ASSERT_TRUE(read);
   EXPECT_EQ(read->shown, (ShownSettings{kBuiltInShown, false, false}));
   EXPECT_FALSE(read->autoStartUp);
-  EXPECT_EQ(FileBytes(ini), kDefaultFile);
+  EXPECT_EQ(ReadFile(ini), kDefaultFile);
   // No heartbeat from the desktop's reading.
   EXPECT_EQ(effects.calls, (Calls{"DoActivateSerialPort COM1", "ChangeCommTrDefault 1 15",
                                   "ChangeCommTrDefault 2 60", "ChangeCommTrDefault 3 240",
@@ -109,22 +109,22 @@ TEST_F(ReadSettingsTest, TheDesktopSavesWhatItShowsWithAutoStartUpOff) {
   EXPECT_TRUE(read->autoStartUp);
   EXPECT_TRUE(read->shown.systemTray);
   EXPECT_TRUE(read->shown.playSounds);
-  EXPECT_EQ(FileBytes(ini), CrLfLines({
-                                "TcpUdpSrvPort=33665",
-                                "SerialPort=COM2",
-                                "CommTrouble1=15",
-                                "CommTrouble2=60",
-                                "CommTrouble3=240",
-                                "CommTrStartUpDelay=7",
-                                "PingInvToMonitSoft=30",
-                                "EncrMarker=0",
-                                "AutoStartUp=0",
-                                "SystemTray=1",
-                                "PlaySounds=1",
-                                "ReceiverNumber=7",
-                                "LineNumber=7",
-                                "EncryptionKey=0007",
-                            }));
+  EXPECT_EQ(ReadFile(ini), CrLfLines({
+                               "TcpUdpSrvPort=33665",
+                               "SerialPort=COM2",
+                               "CommTrouble1=15",
+                               "CommTrouble2=60",
+                               "CommTrouble3=240",
+                               "CommTrStartUpDelay=7",
+                               "PingInvToMonitSoft=30",
+                               "EncrMarker=0",
+                               "AutoStartUp=0",
+                               "SystemTray=1",
+                               "PlaySounds=1",
+                               "ReceiverNumber=7",
+                               "LineNumber=7",
+                               "EncryptionKey=0007",
+                           }));
 }
 
 TEST_F(ReadSettingsTest, OnlyTheTextOneSwitchesAFlagOn) {
@@ -152,7 +152,7 @@ TEST_F(ReadSettingsTest, AFileThatCannotBeSavedIsReportedAndTheValuesStayApplied
   auto editor = Editor(HostKind::Desktop);
   EXPECT_TRUE(ReadSettings(editor, ini));
   EXPECT_EQ(settings.SerialPort, "COM4");
-  EXPECT_EQ(FileBytes(ini), "SerialPort=COM4\n");
+  EXPECT_EQ(ReadFile(ini), "SerialPort=COM4\n");
   EXPECT_EQ(log.ErrNames(), Calls{"SaveSettings"});
 }
 
@@ -161,12 +161,12 @@ TEST_F(ReadSettingsTest, SaveSettingsRefusesALineBreakInsideAValue) {
   ShownSettings shown{kBuiltInShown};
   shown.values[1] = "COM1\r\nEncryptionKey=0000";
   EXPECT_FALSE(SaveSettings(ini, shown, log));
-  EXPECT_EQ(FileBytes(ini), kDefaultFile);
+  EXPECT_EQ(ReadFile(ini), kDefaultFile);
   EXPECT_EQ(log.ErrNames(), Calls{"SaveSettings"});
 
   shown.values[1] = " COM2\r\n";  // a line end at the end is trimmed away
   EXPECT_TRUE(SaveSettings(ini, shown, log));
-  EXPECT_NE(FileBytes(ini).find("\r\nSerialPort=COM2\r\nCommTrouble1="), std::string::npos);
+  EXPECT_NE(ReadFile(ini).find("\r\nSerialPort=COM2\r\nCommTrouble1="), std::string::npos);
 }
 
 // Whatever the file holds, every engine setting ends up with a value its rule accepts.
@@ -195,7 +195,7 @@ TEST_F(ReadSettingsTest, GarbageGivesTheFallbacks) {
   EXPECT_TRUE(log.entries.empty());
 }
 
-TEST_F(ReadSettingsTest, NulBytesHugeLinesAndLoneCarriageReturnsAreReadAsSpecified) {
+TEST_F(ReadSettingsTest, NulBytesAndHugeLinesReadLikeOtherTextAndLoneCarriageReturnsEndLines) {
   const std::string huge(4 << 20, 'x');
   const std::string file = std::string(
                                "TcpUdpSrvPort=40\0"

@@ -11,8 +11,8 @@ namespace talvero {
 namespace {
 
 using testing::CrLfLines;
-using testing::FileBytes;
 using testing::kDefaultFile;
+using testing::ReadFile;
 using testing::SettingsFixture;
 using testing::WriteFile;
 
@@ -20,7 +20,7 @@ class RewriteSettingsFile : public SettingsFixture {};
 
 TEST_F(RewriteSettingsFile, CreatesTheDefaultFileWhenNoneExists) {
   EXPECT_TRUE(RewriteSettingsFile_Old2New(ini, log));
-  EXPECT_EQ(FileBytes(ini), kDefaultFile);
+  EXPECT_EQ(ReadFile(ini), kDefaultFile);
   EXPECT_TRUE(log.entries.empty());
 }
 
@@ -48,7 +48,7 @@ TEST_F(RewriteSettingsFile, GivesSevenBareValuesTheirKeysWhateverTheLineEnds) {
        }) {
     WriteFile(ini, old);
     EXPECT_TRUE(RewriteSettingsFile_Old2New(ini, log));
-    EXPECT_EQ(FileBytes(ini), expected);
+    EXPECT_EQ(ReadFile(ini), expected);
   }
   EXPECT_TRUE(log.entries.empty());
 }
@@ -67,13 +67,13 @@ TEST_F(RewriteSettingsFile, CompletesElevenAndThirteenLinesWithTheBuiltInValues)
   fromEleven.insert(fromEleven.end(), {"ReceiverNumber=7", "LineNumber=7", "EncryptionKey=9873"});
   WriteFile(ini, CrLfLines(eleven));
   EXPECT_TRUE(RewriteSettingsFile_Old2New(ini, log));
-  EXPECT_EQ(FileBytes(ini), CrLfLines(fromEleven));
+  EXPECT_EQ(ReadFile(ini), CrLfLines(fromEleven));
 
   std::vector<std::string> fromThirteen = thirteen;
   fromThirteen.push_back("EncryptionKey=9873");
   WriteFile(ini, CrLfLines(thirteen));
   EXPECT_TRUE(RewriteSettingsFile_Old2New(ini, log));
-  EXPECT_EQ(FileBytes(ini), CrLfLines(fromThirteen));
+  EXPECT_EQ(ReadFile(ini), CrLfLines(fromThirteen));
 }
 
 TEST_F(RewriteSettingsFile, LeavesEveryOtherLayoutAsItIs) {
@@ -91,7 +91,7 @@ TEST_F(RewriteSettingsFile, LeavesEveryOtherLayoutAsItIs) {
        }) {
     WriteFile(ini, old);
     EXPECT_TRUE(RewriteSettingsFile_Old2New(ini, log));
-    EXPECT_EQ(FileBytes(ini), old);
+    EXPECT_EQ(ReadFile(ini), old);
   }
   EXPECT_TRUE(log.entries.empty());
 }

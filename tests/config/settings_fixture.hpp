@@ -12,7 +12,6 @@
 #include "config/settings_editor.hpp"
 #include "config/settings_effects.hpp"
 #include "config/settings_lines.hpp"
-#include "config/text_file.hpp"
 #include "engine/settings.hpp"
 #include "engine/unit_table.hpp"
 #include "station/comm_trouble_limits.hpp"
@@ -60,10 +59,6 @@ class RecordingEffects final : public SettingsEffects {
  private:
   Settings& settings_;
 };
-
-inline std::string FileBytes(const std::filesystem::path& path) {
-  return ReadWholeFile(path);
-}
 
 // The fourteen lines of a file, each ended by CR LF.
 inline std::string CrLfLines(const std::vector<std::string>& lines) {

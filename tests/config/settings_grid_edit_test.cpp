@@ -12,8 +12,8 @@
 namespace talvero {
 namespace {
 
-using testing::FileBytes;
 using testing::kDefaultFile;
+using testing::ReadFile;
 using testing::SettingsFixture;
 using Calls = std::vector<std::string>;
 
@@ -36,7 +36,7 @@ TEST_F(SettingsGridEdit, IsIgnoredUntilStartUpHasCompleted) {
   EXPECT_EQ(PostSettingEdit(editor, ini, shown, 0, "4000"), shown);
   EXPECT_EQ(settings.TcpUdpSrvPort, 33665);
   EXPECT_EQ(effects.calls, Calls{});
-  EXPECT_EQ(FileBytes(ini), kDefaultFile);
+  EXPECT_EQ(ReadFile(ini), kDefaultFile);
 }
 
 TEST_F(SettingsGridEdit, AppliesTheValueThenSavesReadsAndAppliesAllAgain) {
@@ -49,7 +49,7 @@ TEST_F(SettingsGridEdit, AppliesTheValueThenSavesReadsAndAppliesAllAgain) {
       (Calls{"ChangeCommTrDefault 1 invalid", "ActivateSrvPort force=false port=33665",
              "DoActivateSerialPort COM1", "ChangeCommTrDefault 1 15", "ChangeCommTrDefault 2 60",
              "ChangeCommTrDefault 3 240", "ApplyPingInterval 30"}));
-  EXPECT_EQ(FileBytes(ini), kDefaultFile);
+  EXPECT_EQ(ReadFile(ini), kDefaultFile);
   EXPECT_TRUE(log.entries.empty());
 }
 
@@ -60,7 +60,7 @@ TEST_F(SettingsGridEdit, TheKeyAndTheCheckBoxesReachTheFile) {
   EXPECT_EQ(after.values[10], "0042");
   EXPECT_TRUE(after.playSounds);
   EXPECT_EQ(settings.EncryptionKey, "0042");
-  const std::string file = FileBytes(ini);
+  const std::string file = ReadFile(ini);
   EXPECT_NE(file.find("\r\nPlaySounds=1\r\n"), std::string::npos);
   EXPECT_NE(file.find("\r\nEncryptionKey=0042\r\n"), std::string::npos);
 }

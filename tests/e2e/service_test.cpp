@@ -12,6 +12,7 @@
 #include "protocol/unit_id.hpp"
 #include "support/file_bytes.hpp"
 #include "support/temp_dir.hpp"
+#include "support/virtual_time.hpp"
 
 namespace talvero::e2e {
 namespace {
@@ -32,7 +33,7 @@ std::string Frame(uint8_t type, uint16_t frameId, uint16_t unit, const std::stri
 
 std::string AlarmEvent(uint16_t unit, const std::string& account, const std::string& event) {
   std::string time(6, '\0');
-  PutTimeBytes(time, 0, *EncodeDateTime({2024, 3, 5, 14, 7, 9, 0}));
+  PutTimeBytes(time, 0, testing::At(2024, 3, 5, 14, 7, 9));
   return Frame(6, 1, unit, time + account + event);
 }
 

@@ -1,4 +1,3 @@
-#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -23,6 +22,7 @@ using testing::Decrypted;
 using testing::Encrypted;
 using testing::MakeTcpRoute;
 using testing::MakeUdpBinding;
+using testing::Ping;
 using testing::Plain;
 using testing::RecordingLogger;
 using testing::UnitFrame;
@@ -30,10 +30,6 @@ using Kind = RecordingLogger::Kind;
 using Lines = std::vector<std::string>;
 
 const std::string kGetPing = AddCrc8(Bytes({0x24, 0, 0, 0, 3, 0, 0, 0}));
-
-std::string Ping(uint16_t unit, uint16_t frameID) {
-  return Plain(UnitFrame(35, frameID, unit));
-}
 
 TEST(CommandFrames, CmdIDToCmdssPutsCodeAndUnitIntoAZeroFrame) {
   RecordingLogger log;

@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "engine/date_time_text.hpp"
+#include "support/virtual_time.hpp"
 
 namespace talvero {
 namespace {
 
-TDateTime At(int y, int m, int d, int h, int n, int s, int ms = 0) {
-  return *EncodeDateTime({y, m, d, h, n, s, ms});
-}
+using testing::At;
 
 TEST(BuildFilterText, SummarisesTheSlotInOneLine) {
   TUnitStruct slot;

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +14,7 @@
 #include "engine/frame_processor.hpp"
 #include "engine/settings.hpp"
 #include "engine/unit_database.hpp"
+#include "engine/unit_record.hpp"
 #include "engine/unit_table.hpp"
 #include "log/host_kind.hpp"
 #include "log/watch_dog.hpp"
@@ -21,6 +22,7 @@
 #include "station/station_link.hpp"
 #include "support/fake_serial_port.hpp"
 #include "support/fake_transport.hpp"
+#include "support/file_bytes.hpp"
 #include "support/recording_host_observer.hpp"
 #include "support/recording_logger.hpp"
 #include "support/temp_dir.hpp"
@@ -51,11 +53,13 @@ struct FrameEngine {
 
   // The unit's 40 bytes in the database file, read back from disk.
   std::vector<uint8_t> DbRecord(uint16_t unit) const {
-    std::ifstream in(dir.path() / "Talvero.db", std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(unit) * 40);
-    std::vector<uint8_t> record(40);
-    in.read(reinterpret_cast<char*>(record.data()), 40);
-    return record;
+    const std::vector<uint8_t> file = ReadFileBytes(dir.path() / "Talvero.db");
+    const size_t offset = size_t{unit} * kUnitRecordSize;
+    if (file.size() < offset + kUnitRecordSize) {
+      throw std::runtime_error("the unit database file ends before the record");
+    }
+    const auto begin = file.begin() + static_cast<std::ptrdiff_t>(offset);
+    return {begin, begin + kUnitRecordSize};
   }
 
   TUnitStruct& Unit(uint16_t unit) { return tables.UnitTable[unit]; }

@@ -21,18 +21,17 @@ using namespace std::string_literals;
 using testing::Bytes;
 using testing::Encrypted;
 using testing::EventPayload;
-using testing::kNowBytes;
+using testing::kEngineNowBytes;
+using testing::kImei;
 using testing::MakeUdpBinding;
 using testing::Plain;
 using testing::UnitFrame;
 using Kind = testing::RecordingLogger::Kind;
 using Lines = std::vector<std::string>;
 
-const std::string kImei = "351234567890123";
-
 // The 15-byte Ack or Nack the engine answers with at the fixtures' time.
 std::string Answer(int type, const std::string& bytes2to7) {
-  return AddCrc8(Bytes({type, 0}) + bytes2to7 + kNowBytes);
+  return AddCrc8(Bytes({type, 0}) + bytes2to7 + kEngineNowBytes);
 }
 
 std::string Event(uint16_t frameID, uint16_t unit, std::string_view code = "1130",
@@ -259,7 +258,7 @@ TEST_F(FrameProcessorTest, SetTimeRequestIsAnsweredWithTheTimeInTheUnitsOwnEncry
     EXPECT_TRUE(CheckCrc8(answer));
     EXPECT_EQ(answer.substr(0, 4), Bytes({11, c.encrypted ? 1 : 0}) + c.idBytes);
     const std::string body = c.encrypted ? testing::Decrypted(answer) : answer.substr(0, 10);
-    EXPECT_EQ(body.substr(4), kNowBytes);
+    EXPECT_EQ(body.substr(4), kEngineNowBytes);
     EXPECT_EQ(e.tables.FrameIDByUnit[3], c.counterAfter);
     EXPECT_TRUE(e.log.Has(Kind::All, "[Unit 0003] [Account ] [FrameID=" +
                                          std::to_string(c.frameID) + "] [Set Time Request]"));
@@ -324,7 +323,7 @@ TEST_F(FrameProcessorTest, PlainReportsAreLoggedAndAcknowledged) {
 }
 
 TEST_F(FrameProcessorTest, AUnitsAckIsLoggedNotAnsweredAndSoundedOnTheDesktop) {
-  const std::string ack = Plain(UnitFrame(1, 5, 3, kNowBytes));
+  const std::string ack = Plain(UnitFrame(1, 5, 3, kEngineNowBytes));
   for (const HostKind host : {HostKind::Service, HostKind::Desktop}) {
     auto& e = Engine(host);
     tcp->sent.clear();

@@ -12,7 +12,7 @@ namespace {
 
 using testing::Bytes;
 using testing::FrameEngine;
-using testing::kNowBytes;
+using testing::kEngineNowBytes;
 using testing::MakeTcpRoute;
 using testing::MakeUdpBinding;
 using Kind = testing::RecordingLogger::Kind;
@@ -73,9 +73,9 @@ TEST_F(RealSendTest, AcknowledgementsEchoTheHeaderWithTheTimeNow) {
   e.processor.SendACK(tcp, frame);
   e.processor.SendNACK(tcp, frame);
   e.processor.SendNACK(tcp, Bytes({35, 0, 0x12, 0x34}));
-  EXPECT_EQ(tcp->sent, (Lines{AddCrc8(Bytes({1, 0, 0x12, 0x34, 3, 0, 0, 0}) + kNowBytes),
-                              AddCrc8(Bytes({2, 0, 0x12, 0x34, 3, 0, 0, 0}) + kNowBytes),
-                              AddCrc8(Bytes({2, 0, 0, 0, 0, 0, 0, 0}) + kNowBytes)}));
+  EXPECT_EQ(tcp->sent, (Lines{AddCrc8(Bytes({1, 0, 0x12, 0x34, 3, 0, 0, 0}) + kEngineNowBytes),
+                              AddCrc8(Bytes({2, 0, 0x12, 0x34, 3, 0, 0, 0}) + kEngineNowBytes),
+                              AddCrc8(Bytes({2, 0, 0, 0, 0, 0, 0, 0}) + kEngineNowBytes)}));
   EXPECT_TRUE(e.log.entries.empty());  // the service host writes no line for them
 }
 

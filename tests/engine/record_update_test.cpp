@@ -1,4 +1,3 @@
-#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -15,14 +14,14 @@ namespace {
 using namespace std::chrono_literals;
 using testing::Bytes;
 using testing::EventPayload;
+using testing::kImei;
 using testing::MakeUdpBinding;
+using testing::Ping;
 using testing::Plain;
 using testing::UnitFrame;
 using Kind = testing::RecordingLogger::Kind;
 using Lines = std::vector<std::string>;
 using Record = std::vector<uint8_t>;
-
-const std::string kImei = "351234567890123";
 
 uint64_t Field(const Record& record, size_t offset, size_t size) {
   uint64_t value = 0;
@@ -34,10 +33,6 @@ uint64_t Field(const Record& record, size_t offset, size_t size) {
 
 uint64_t DbSeconds(TDateTime moment) {
   return static_cast<uint64_t>((moment.ms - kYear2000.ms) / 1000);
-}
-
-std::string Ping(uint16_t unit, uint16_t frameID = 5) {
-  return Plain(UnitFrame(35, frameID, unit));
 }
 
 std::string PingImeiFw(std::string_view imei, std::initializer_list<int> fw) {

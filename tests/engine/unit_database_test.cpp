@@ -10,10 +10,8 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <initializer_list>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <stdexcept>
@@ -22,30 +20,24 @@
 
 #include "engine/unit_record.hpp"
 #include "support/fake_transport.hpp"
+#include "support/file_bytes.hpp"
 #include "support/recording_host_observer.hpp"
 #include "support/recording_logger.hpp"
 #include "support/temp_dir.hpp"
+#include "support/virtual_time.hpp"
 
 namespace talvero {
 namespace {
 
 using Log = talvero::testing::RecordingLogger;
+using talvero::testing::At;
+using talvero::testing::ReadFileBytes;
+using talvero::testing::WriteFile;
 using Kind = Log::Kind;
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
 constexpr CommTrLimit kDefaults{15, 60, 240};
-
-Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
 
 Bytes LittleEndian(uint64_t value, size_t size) {
   Bytes bytes(size);
@@ -160,7 +152,7 @@ TEST(ConnDB, CreatesAMissingFileAndLoadsIt) {
                                   "Connecting to existing database .. ", "Connected to database"}));
     EXPECT_TRUE(host.log.Texts(Kind::Imp).empty());
     EXPECT_TRUE(host.log.Texts(Kind::ErrorText).empty());
-    EXPECT_EQ(ReadFile(path), Bytes(kVersion2FileSize));
+    EXPECT_EQ(ReadFileBytes(path), Bytes(kVersion2FileSize));
     EXPECT_EQ(host.db.RecordsToLoad(), kVersion2RecordCount);
     EXPECT_EQ(host.ActiveCount(), 0u);
     EXPECT_EQ(host.tables.CommTrLimits[7], kDefaults);  // no unit 7 in the file
@@ -200,7 +192,7 @@ TEST(ConnDB, RefusesAFileOfAnyOtherSizeAndLeavesItAlone) {
                 std::vector<std::string>{"Connecting to existing database .. "});
       EXPECT_FALSE(host.db.IsOpen());
       EXPECT_FALSE(host.db.ReadDB_and_FillU_onStartUp(kDefaults));
-      EXPECT_EQ(ReadFile(path), content);
+      EXPECT_EQ(ReadFileBytes(path), content);
       EXPECT_EQ(host.ActiveCount(), 0u);
     }
   }
@@ -221,7 +213,7 @@ TEST(ConnDB, LetsOneEngineAtATimeHaveTheFile) {
   talvero::testing::TempDir dir;
   const fs::path path = dir.path() / "Talvero.db";
   WriteVersion1File(path, {12});
-  const Bytes content = ReadFile(path);
+  const Bytes content = ReadFileBytes(path);
 
   auto first = std::make_unique<DbHost>(path);
   ASSERT_TRUE(first->db.ConnDB());
@@ -248,7 +240,7 @@ TEST(ConnDB, LetsOneEngineAtATimeHaveTheFile) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
-  EXPECT_EQ(ReadFile(path), content);  // still version 1, nothing moved
+  EXPECT_EQ(ReadFileBytes(path), content);  // still version 1, nothing moved
   first.reset();
   DbHost third(path);
   EXPECT_TRUE(third.Start());
@@ -291,7 +283,7 @@ TEST(ReadDB_and_FillU_onStartUp, TakesTheRecordsInUseAndDropsThresholdsOfEmptySl
     EXPECT_TRUE(host.log.Texts(Kind::Imp).empty());
     EXPECT_EQ(host.log.entries.size(), 2u);  // the two connect messages
   }
-  EXPECT_EQ(ReadFile(path), content);
+  EXPECT_EQ(ReadFileBytes(path), content);
 }
 
 TEST(ReadDB_and_FillU_onStartUp, FailsWithUnreadableThresholdsAndLeavesTheFileAlone) {
@@ -308,7 +300,7 @@ TEST(ReadDB_and_FillU_onStartUp, FailsWithUnreadableThresholdsAndLeavesTheFileAl
     EXPECT_FALSE(host.db.ReadDB_and_FillU_onStartUp(kDefaults));
     EXPECT_EQ(host.log.ErrNames(), std::vector<std::string>{"ReadDB_and_FillU_onStartUp"});
     EXPECT_TRUE(host.log.Has(Kind::Err, "'x' is not a valid integer value"));
-    EXPECT_EQ(ReadFile(path), content);
+    EXPECT_EQ(ReadFileBytes(path), content);
   }
 }
 
@@ -363,7 +355,7 @@ TEST(ReadDB_and_FillU_onStartUp, RenumbersAVersion1FileOnce) {
       EXPECT_EQ(host.Unit(emptied).Active, 0) << emptied;
       EXPECT_EQ(host.tables.CommTrLimits[emptied], kDefaults) << emptied;
     }
-    const Bytes file = ReadFile(path);
+    const Bytes file = ReadFileBytes(path);
     ASSERT_EQ(file.size(), kVersion2FileSize);
     EXPECT_TRUE(file == expected);
     EXPECT_EQ(RecordOf(file, 16), TaggedRecord(10));
@@ -380,7 +372,7 @@ TEST(ReadDB_and_FillU_onStartUp, RenumbersAVersion1FileOnce) {
   EXPECT_EQ(again.ActiveCount(), std::size(inUse));
   EXPECT_EQ(again.Unit(16).Account, "0010");
   EXPECT_EQ(again.Unit(22).Account, "0016");
-  EXPECT_TRUE(ReadFile(path) == expected);
+  EXPECT_TRUE(ReadFileBytes(path) == expected);
 }
 
 TEST(ReadDB_and_FillU_onStartUp, LoadsAnyBytesSafely) {
@@ -422,7 +414,7 @@ TEST(ReadDB_and_FillU_onStartUp, LoadsAnyBytesSafely) {
     }
     EXPECT_EQ(host.ActiveCount(), inUse);
     check(host);
-    EXPECT_TRUE(ReadFile(path) == content);
+    EXPECT_TRUE(ReadFileBytes(path) == content);
   }
   {
     talvero::testing::TempDir dir;
@@ -432,7 +424,7 @@ TEST(ReadDB_and_FillU_onStartUp, LoadsAnyBytesSafely) {
     DbHost host(path);
     ASSERT_TRUE(host.Start());
     check(host);
-    const Bytes file = ReadFile(path);
+    const Bytes file = ReadFileBytes(path);
     ASSERT_EQ(file.size(), kVersion2FileSize);
     size_t inUse = 0;
     for (size_t index = 0; index < kVersion1RecordCount; ++index) {
@@ -448,9 +440,6 @@ TEST(ReadDB_and_FillU_onStartUp, LoadsAnyBytesSafely) {
 
 TEST(WriteUnitField, WritesOnlyTheFieldsBytesAndTheyLoadBack) {
   constexpr uint16_t kUnit = 0x1234;
-  const auto at = [](int y, int m, int d, int h, int n, int s, int ms = 0) {
-    return *EncodeDateTime({y, m, d, h, n, s, ms});
-  };
   struct Case {
     const char* name;
     UnitField field;
@@ -461,13 +450,13 @@ TEST(WriteUnitField, WritesOnlyTheFieldsBytesAndTheyLoadBack) {
   };
   const Case cases[] = {
       {"first message time", UnitField::FirstMsgTime,
-       [&](TUnitStruct& u) { u.FirstMsgTime = at(2024, 5, 6, 7, 8, 9, 750); }, 19,
+       [](TUnitStruct& u) { u.FirstMsgTime = At(2024, 5, 6, 7, 8, 9, 750); }, 19,
        LittleEndian(768'294'489, 4),
-       [&](const TUnitStruct& u) { EXPECT_EQ(u.FirstMsgTime, at(2024, 5, 6, 7, 8, 9)); }},
+       [](const TUnitStruct& u) { EXPECT_EQ(u.FirstMsgTime, At(2024, 5, 6, 7, 8, 9)); }},
       {"last message time before 2000", UnitField::LastMsgTime,
-       [&](TUnitStruct& u) { u.LastMsgTime = at(1999, 12, 31, 23, 59, 50); }, 23,
+       [](TUnitStruct& u) { u.LastMsgTime = At(1999, 12, 31, 23, 59, 50); }, 23,
        LittleEndian(10, 4),
-       [&](const TUnitStruct& u) { EXPECT_EQ(u.LastMsgTime, at(2000, 1, 1, 0, 0, 10)); }},
+       [](const TUnitStruct& u) { EXPECT_EQ(u.LastMsgTime, At(2000, 1, 1, 0, 0, 10)); }},
       {"transport",
        UnitField::TrProto,
        [](TUnitStruct& u) { u.TrProto = TransportKind::Udp; },
@@ -548,14 +537,14 @@ TEST(WriteUnitField, WritesOnlyTheFieldsBytesAndTheyLoadBack) {
       host.db.WriteUnitField(kUnit, UnitField::Active);
       Bytes expected = content;
       expected[kUnit * kUnitRecordSize] = 1;
-      Bytes file = ReadFile(path);
+      Bytes file = ReadFileBytes(path);
       ASSERT_TRUE(file == expected);
 
       c.set(slot);
       host.db.WriteUnitField(kUnit, c.field);
       std::copy(c.bytes.begin(), c.bytes.end(),
                 expected.begin() + static_cast<std::ptrdiff_t>(kUnit * kUnitRecordSize + c.offset));
-      file = ReadFile(path);
+      file = ReadFileBytes(path);
       EXPECT_EQ(RecordOf(file, kUnit), RecordOf(expected, kUnit));
       EXPECT_TRUE(file == expected);
     }
@@ -579,7 +568,7 @@ TEST(WriteUnitField, WritesIntoTheSlotsAVersion1FileMovedAway) {
   host.db.WriteUnitField(10, UnitField::Active);
   host.Unit(10).Account = "0010";
   host.db.WriteUnitField(10, UnitField::Account);
-  const Bytes file = ReadFile(path);
+  const Bytes file = ReadFileBytes(path);
   Bytes expected(kUnitRecordSize);
   expected[0] = 1;
   std::copy_n("0010", 4, expected.begin() + 30);
@@ -589,7 +578,7 @@ TEST(WriteUnitField, WritesIntoTheSlotsAVersion1FileMovedAway) {
   // Nor are the zeros the record's new place had before it.
   host.Unit(0x10).Active = 0;
   host.db.WriteUnitField(0x10, UnitField::Active);
-  EXPECT_EQ(RecordOf(ReadFile(path), 0x10)[0], 0);
+  EXPECT_EQ(RecordOf(ReadFileBytes(path), 0x10)[0], 0);
 }
 
 TEST(WriteUnitField, TriesAFailedWriteAgainWithTheSameBytes) {
@@ -610,10 +599,10 @@ TEST(WriteUnitField, TriesAFailedWriteAgainWithTheSameBytes) {
   EXPECT_THROW(host.db.WriteUnitField(kUnit, UnitField::Active), std::runtime_error);
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &before), 0);
   std::signal(SIGXFSZ, oldHandler);
-  ASSERT_EQ(RecordOf(ReadFile(path), kUnit)[0], 0);
+  ASSERT_EQ(RecordOf(ReadFileBytes(path), kUnit)[0], 0);
 
   host.db.WriteUnitField(kUnit, UnitField::Active);
-  EXPECT_EQ(RecordOf(ReadFile(path), kUnit)[0], 1);
+  EXPECT_EQ(RecordOf(ReadFileBytes(path), kUnit)[0], 1);
 }
 
 TEST(WriteUnitField, RefusesAnImeiThatIsNoNumber) {
@@ -623,7 +612,7 @@ TEST(WriteUnitField, RefusesAnImeiThatIsNoNumber) {
   ASSERT_TRUE(host.Start());
   host.Unit(3).Imei = "35123456789012x";
   EXPECT_THROW(host.db.WriteUnitField(3, UnitField::Imei), std::runtime_error);
-  EXPECT_EQ(ReadFile(path), Bytes(kVersion2FileSize));
+  EXPECT_EQ(ReadFileBytes(path), Bytes(kVersion2FileSize));
 }
 
 TEST(WriteUnitField, FailsWithoutAnOpenFile) {
@@ -641,7 +630,7 @@ TEST(DeleteUnit, EmptiesTheSlotAndZeroesItsRecord) {
   PutRecord(content, 6, TaggedRecord(6));
   WriteFile(path, content);
   const auto route = talvero::testing::MakeTcpRoute("10.0.0.5", 4001);
-  const TDateTime lastRecv = *EncodeDateTime({2024, 1, 2, 3, 4, 5});
+  const TDateTime lastRecv = At(2024, 1, 2, 3, 4, 5);
   {
     DbHost host(path);
     ASSERT_TRUE(host.Start());
@@ -679,7 +668,7 @@ TEST(DeleteUnit, EmptiesTheSlotAndZeroesItsRecord) {
 
     Bytes expected = content;
     PutRecord(expected, 5, Bytes(kUnitRecordSize));
-    EXPECT_TRUE(ReadFile(path) == expected);
+    EXPECT_TRUE(ReadFileBytes(path) == expected);
   }
   DbHost restarted(path);
   ASSERT_TRUE(restarted.Start());

@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "engine/unit_database.hpp"
 #include "engine/unit_record.hpp"
+#include "support/file_bytes.hpp"
 #include "support/recording_logger.hpp"
 #include "support/temp_dir.hpp"
 
@@ -16,21 +15,12 @@
 namespace talvero {
 namespace {
 
+using testing::ReadFileBytes;
+using testing::WriteFile;
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
 constexpr CommTrLimit kDefaults{15, 60, 240};
-
-Bytes FileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void PutFile(const fs::path& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
 
 UnitDatabase::Options ServiceDatabase(const fs::path& path) {
   UnitDatabase::Options options;
@@ -64,7 +54,7 @@ TEST(UnitDatabaseWriteThrough, EveryChangeIsInTheFileAtOnceAndLoadsBack) {
     talvero::testing::TempDir dir;
     const fs::path path = dir.path() / "Talvero.db";
     if (!c.before.empty()) {
-      PutFile(path, c.before);
+      WriteFile(path, c.before);
     }
     {
       Engine engine(path);
@@ -74,7 +64,7 @@ TEST(UnitDatabaseWriteThrough, EveryChangeIsInTheFileAtOnceAndLoadsBack) {
       engine.db.WriteUnitField(0xFFFF, UnitField::Active);
       unit.Account = "AB12";
       engine.db.WriteUnitField(0xFFFF, UnitField::Account);
-      const Bytes now = FileBytes(path);
+      const Bytes now = ReadFileBytes(path);
       ASSERT_EQ(now.size(), kVersion2FileSize) << c.name;
       const size_t record = 0xFFFF * kUnitRecordSize;
       EXPECT_EQ(now[record], 1) << c.name;
@@ -84,7 +74,7 @@ TEST(UnitDatabaseWriteThrough, EveryChangeIsInTheFileAtOnceAndLoadsBack) {
       const bool moved = c.before.size() == kVersion1FileSize;
       EXPECT_EQ(now[0x12 * kUnitRecordSize], moved ? 1 : 0) << c.name;
       engine.db.DeleteUnit(0x0012, kDefaults);
-      EXPECT_EQ(FileBytes(path)[0x12 * kUnitRecordSize], 0) << c.name;
+      EXPECT_EQ(ReadFileBytes(path)[0x12 * kUnitRecordSize], 0) << c.name;
     }
     Engine restarted(path);
     ASSERT_TRUE(restarted.Start()) << c.name;

@@ -27,6 +27,13 @@ inline std::string Plain(std::string_view frame) {
   return AddCrc8(frame);
 }
 
+// The IMEI the fixtures' units report.
+inline const std::string kImei = "351234567890123";
+
+inline std::string Ping(uint16_t unit, uint16_t frameID = 5) {
+  return Plain(UnitFrame(35, frameID, unit));
+}
+
 // As a unit that encrypts sends it: bytes 4 on encrypted with the FrameID as
 // vector, the checksum over the encrypted bytes.
 inline std::string Encrypted(std::string frame, std::string_view key = "9873", int marker = 1) {
@@ -50,7 +57,7 @@ inline std::string EventPayload(std::initializer_list<int> dateTime, std::string
   return payload;
 }
 
-// The time bytes of the fixtures' clock, 2024-03-07 09:00:00.
-inline const std::string kNowBytes = Bytes({24, 3, 7, 9, 0, 0});
+// The time bytes of the engine fixtures' clock, 2024-03-07 09:00:00.
+inline const std::string kEngineNowBytes = Bytes({24, 3, 7, 9, 0, 0});
 
 }  // namespace talvero::testing

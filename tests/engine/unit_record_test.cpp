@@ -2,17 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <string>
+
+#include "support/virtual_time.hpp"
 
 namespace talvero {
 namespace {
 
+using testing::At;
 using Record = std::array<uint8_t, kUnitRecordSize>;
-
-TDateTime At(int y, int m, int d, int h, int n, int s, int ms = 0) {
-  return *EncodeDateTime({y, m, d, h, n, s, ms});
-}
 
 void Put(Record& record, size_t offset, uint64_t value, size_t size) {
   for (size_t i = 0; i < size; ++i) {

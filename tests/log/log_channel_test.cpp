@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ using namespace std::string_literals;
 using std::chrono::milliseconds;
 using testing::At;
 using testing::BlockFolder;
+using testing::kStamp;
 using testing::LogHome;
 using testing::ReadFile;
 using testing::RecordingObserver;
@@ -28,17 +30,16 @@ TEST_F(TLogTest, EachMessageBecomesOneStampedLineWithCrLf) {
     std::string message;
     std::string file;
   };
-  const std::string t = "2024.03.07 09:05:03 - ";
   const Case cases[] = {
-      {"Application started..", t + "Application started..\r\n"},
-      {"", t + "\r\n"},
-      {"\0Send Cmd <Ping>"s, "\r\n" + t + "Send Cmd <Ping>\r\n"},
-      {"\0"s, "\r\n" + t + "\r\n"},
-      {"\0\0twice"s, "\r\n" + t + "\0twice\r\n"s},
-      {"a\0b"s, t + "a\0b\r\n"s},
-      {"Application closed\r\n", t + "Application closed\r\n\r\n"},
-      {"two\nlines", t + "two\nlines\r\n"},
-      {"\x80\xff bytes", t + "\x80\xff bytes\r\n"},
+      {"Application started..", kStamp + "Application started..\r\n"},
+      {"", kStamp + "\r\n"},
+      {"\0Send Cmd <Ping>"s, "\r\n" + kStamp + "Send Cmd <Ping>\r\n"},
+      {"\0"s, "\r\n" + kStamp + "\r\n"},
+      {"\0\0twice"s, "\r\n" + kStamp + "\0twice\r\n"s},
+      {"a\0b"s, kStamp + "a\0b\r\n"s},
+      {"Application closed\r\n", kStamp + "Application closed\r\n\r\n"},
+      {"two\nlines", kStamp + "two\nlines\r\n"},
+      {"\x80\xff bytes", kStamp + "\x80\xff bytes\r\n"},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -55,11 +56,10 @@ TEST_F(TLogTest, SeparatedMessagesGetExactlyOneEmptyLineInFileAndView) {
   for (const auto& message : {"a"s, "\0b"s, "\0c"s, "d"s}) {
     log.Add(message);
   }
-  const std::string t = "2024.03.07 09:05:03 - ";
   EXPECT_EQ(ReadFile(home / "Log/Imp_msg.log"),
-            t + "a\r\n\r\n" + t + "b\r\n\r\n" + t + "c\r\n" + t + "d\r\n");
-  EXPECT_EQ(observer.Lines("Imp_msg"),
-            (std::vector<std::string>{t + "a", "", t + "b", "", t + "c", t + "d"}));
+            kStamp + "a\r\n\r\n" + kStamp + "b\r\n\r\n" + kStamp + "c\r\n" + kStamp + "d\r\n");
+  EXPECT_EQ(observer.Lines("Imp_msg"), (std::vector<std::string>{kStamp + "a", "", kStamp + "b", "",
+                                                                 kStamp + "c", kStamp + "d"}));
 }
 
 TEST_F(TLogTest, FileNameFollowsTheNamingAndTheFolderGetsOneSeparator) {
@@ -81,7 +81,7 @@ TEST_F(TLogTest, FileNameFollowsTheNamingAndTheFolderGetsOneSeparator) {
     EXPECT_TRUE(std::filesystem::is_directory(home / c.folder)) << c.path;
     EXPECT_EQ(log.FilePath(time.Now()), (home / c.path).string());
     log.Add("x");
-    EXPECT_EQ(ReadFile(home / c.path), "2024.03.07 09:05:03 - x\r\n") << c.path;
+    EXPECT_EQ(ReadFile(home / c.path), kStamp + "x\r\n") << c.path;
   }
 }
 
@@ -105,7 +105,7 @@ TEST_F(TLogTest, LinesAreAppendedToWhatTheFileHeldAndAreOnDiskAtOnce) {
   std::ofstream(home / "Log/Errors.log", std::ios::binary) << "old line\r\n";
   TLog log(time, "Log", "Errors", TLogNaming::lnFixedName);
   log.Add("new");
-  EXPECT_EQ(ReadFile(home / "Log/Errors.log"), "old line\r\n2024.03.07 09:05:03 - new\r\n");
+  EXPECT_EQ(ReadFile(home / "Log/Errors.log"), "old line\r\n" + kStamp + "new\r\n");
 }
 
 TEST_F(TLogTest, DeletedFolderIsCreatedAgainWithItsParentsByTheNextLine) {
@@ -113,8 +113,7 @@ TEST_F(TLogTest, DeletedFolderIsCreatedAgainWithItsParentsByTheNextLine) {
   log.Add("first");
   std::filesystem::remove_all(home / "Log_Service");
   log.Add("second");
-  EXPECT_EQ(ReadFile(home / "Log_Service/All msg/2024-03-07.log"),
-            "2024.03.07 09:05:03 - second\r\n");
+  EXPECT_EQ(ReadFile(home / "Log_Service/All msg/2024-03-07.log"), kStamp + "second\r\n");
 }
 
 TEST_F(TLogTest, CreatingRaisesWhenTheFolderCannotBeMade) {
@@ -143,10 +142,10 @@ TEST_F(TLogTest, FailedWriteIsRaisedAfterTheViewButBeforeIndicatorAndNext) {
     EXPECT_NE(std::string(e.what()).find("Cannot open log file"), std::string::npos) << e.what();
     EXPECT_NE(std::string(e.what()).find("Log/Imp_msg.log"), std::string::npos) << e.what();
   }
-  const std::string t = "2024.03.07 09:05:03 - ";
-  EXPECT_EQ(observer.Events(), (std::vector<std::string>{"Imp_msg|" + t + "fine", "blink Imp_msg",
-                                                         "Imp_msg|" + t + "lost"}));
-  EXPECT_EQ(ReadFile(home / "Next/Imp_msg.log"), t + "fine\r\n");
+  EXPECT_EQ(observer.Events(),
+            (std::vector<std::string>{"Imp_msg|" + kStamp + "fine", "blink Imp_msg",
+                                      "Imp_msg|" + kStamp + "lost"}));
+  EXPECT_EQ(ReadFile(home / "Next/Imp_msg.log"), kStamp + "fine\r\n");
 }
 
 TEST_F(TLogTest, ReplacedFolderMakesEveryLineFailUntilItIsBack) {
@@ -155,14 +154,14 @@ TEST_F(TLogTest, ReplacedFolderMakesEveryLineFailUntilItIsBack) {
   EXPECT_THROW(log.Add("lost"), std::runtime_error);
   std::filesystem::remove(home / "Log/All msg");
   log.Add("back");
-  EXPECT_EQ(ReadFile(home / "Log/All msg/2024-03-07.log"), "2024.03.07 09:05:03 - back\r\n");
+  EXPECT_EQ(ReadFile(home / "Log/All msg/2024-03-07.log"), kStamp + "back\r\n");
 }
 
 TEST_F(TLogTest, NextLogGetsTheMessageWithItsSeparator) {
   TLog next(time, "Other", "copy", TLogNaming::lnFixedName);
   TLog log(time, "Log", "main", TLogNaming::lnFixedName, {}, &next);
   log.Add("\0sep"s);
-  const std::string expected = "\r\n2024.03.07 09:05:03 - sep\r\n";
+  const std::string expected = "\r\n" + kStamp + "sep\r\n";
   EXPECT_EQ(ReadFile(home / "Log/main.log"), expected);
   EXPECT_EQ(ReadFile(home / "Other/copy.log"), expected);
 }
@@ -173,9 +172,8 @@ TEST_F(TLogTest, IndicatorBlinksOnlyForChannelsThatHaveOne) {
   TLog all(time, "Log/All msg", "", TLogNaming::lnDaily, {&observer, "All msg", false});
   errors.Add("e");
   all.Add("a");
-  const std::string t = "2024.03.07 09:05:03 - ";
-  EXPECT_EQ(observer.Events(),
-            (std::vector<std::string>{"Errors|" + t + "e", "blink Errors", "All msg|" + t + "a"}));
+  EXPECT_EQ(observer.Events(), (std::vector<std::string>{"Errors|" + kStamp + "e", "blink Errors",
+                                                         "All msg|" + kStamp + "a"}));
 }
 
 }  // namespace

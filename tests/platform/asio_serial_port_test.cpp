@@ -230,9 +230,12 @@ TEST_F(AsioSerialPortTest, CloseStopsReadingAndWriting) {
   OpenCom1();
   port.Close();
   EXPECT_FALSE(port.IsOpen());
+  pty.Write("sent after close");
   port.Write("after close");
-  RunFor(io, std::chrono::milliseconds(5));
+  // Longer than the quiet span after which waiting bytes become a chunk.
+  RunFor(io, std::chrono::milliseconds(50));
   EXPECT_TRUE(chunks.empty());
+  EXPECT_EQ(pty.Read(), "");
 }
 
 }  // namespace

@@ -20,10 +20,6 @@ struct ScriptCase {
   std::vector<std::string> chunks;  // every chunk the steps produce, in order
 };
 
-std::string Bytes(size_t n, char c) {
-  return std::string(n, c);
-}
-
 class ChunkScriptTest : public ::testing::TestWithParam<ScriptCase> {};
 
 TEST_P(ChunkScriptTest, GivesTheExpectedChunks) {
@@ -47,37 +43,37 @@ TEST_P(ChunkScriptTest, GivesTheExpectedChunks) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scripts, ChunkScriptTest,
-    ::testing::Values(ScriptCase{"NothingBeforeTenQuietMs", {{0, "x"}, {9, ""}}, {}},
-                      ScriptCase{"ChunkAfterTenQuietMs", {{0, "x"}, {10, ""}}, {"x"}},
-                      ScriptCase{"ALoneAckOrNakIsAChunkAtOnce",
-                                 {{0, "\x06"}, {1, ""}, {30, "\x15"}, {31, ""}},
-                                 {"\x06", "\x15"}},
-                      ScriptCase{"AnAckBehindWaitingBytesJoinsThem",
-                                 {{0, "10"}, {2, "\x06"}, {12, ""}},
-                                 {std::string("10\x06")}},
-                      ScriptCase{"AnAckWithMoreBytesWaitsForQuiet",
-                                 {{0,
-                                   "\x06"
-                                   "1011"},
-                                  {9, ""},
-                                  {10, ""}},
-                                 {"\x06"
-                                  "1011"}},
-                      ScriptCase{"QuietCountsFromTheLastByte",
-                                 {{0, "10"}, {8, "11"}, {12, ""}, {18, ""}},
-                                 {"1011"}},
-                      ScriptCase{"TwoBurstsApartAreTwoChunks",
-                                 {{0, "ab"}, {10, ""}, {50, "cd"}, {60, ""}},
-                                 {"ab", "cd"}},
-                      ScriptCase{"ExactlyTheLimitIsAChunkAtOnce",
-                                 {{0, Bytes(3072, 'a')}, {1, ""}},
-                                 {Bytes(3072, 'a')}},
-                      ScriptCase{"LimitReachedAcrossPieces",
-                                 {{0, Bytes(3071, 'a')}, {1, "b"}, {2, "c"}, {12, ""}},
-                                 {Bytes(3071, 'a') + "b", "c"}},
-                      ScriptCase{"LargePieceSplitsAtTheLimit",
-                                 {{0, Bytes(7000, 'z')}, {10, ""}},
-                                 {Bytes(3072, 'z'), Bytes(3072, 'z'), Bytes(856, 'z')}}),
+    ::testing::Values(
+        ScriptCase{"NothingBeforeTenQuietMs", {{0, "x"}, {9, ""}}, {}},
+        ScriptCase{"ChunkAfterTenQuietMs", {{0, "x"}, {10, ""}}, {"x"}},
+        ScriptCase{"ALoneAckOrNakIsAChunkAtOnce",
+                   {{0, "\x06"}, {1, ""}, {30, "\x15"}, {31, ""}},
+                   {"\x06", "\x15"}},
+        ScriptCase{"AnAckBehindWaitingBytesJoinsThem",
+                   {{0, "10"}, {2, "\x06"}, {12, ""}},
+                   {std::string("10\x06")}},
+        ScriptCase{"AnAckWithMoreBytesWaitsForQuiet",
+                   {{0,
+                     "\x06"
+                     "1011"},
+                    {9, ""},
+                    {10, ""}},
+                   {"\x06"
+                    "1011"}},
+        ScriptCase{
+            "QuietCountsFromTheLastByte", {{0, "10"}, {8, "11"}, {12, ""}, {18, ""}}, {"1011"}},
+        ScriptCase{"TwoBurstsApartAreTwoChunks",
+                   {{0, "ab"}, {10, ""}, {50, "cd"}, {60, ""}},
+                   {"ab", "cd"}},
+        ScriptCase{"ExactlyTheLimitIsAChunkAtOnce",
+                   {{0, std::string(3072, 'a')}, {1, ""}},
+                   {std::string(3072, 'a')}},
+        ScriptCase{"LimitReachedAcrossPieces",
+                   {{0, std::string(3071, 'a')}, {1, "b"}, {2, "c"}, {12, ""}},
+                   {std::string(3071, 'a') + "b", "c"}},
+        ScriptCase{"LargePieceSplitsAtTheLimit",
+                   {{0, std::string(7000, 'z')}, {10, ""}},
+                   {std::string(3072, 'z'), std::string(3072, 'z'), std::string(856, 'z')}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ChunkAssemblerTest, QuietDueFollowsTheLastInput) {
@@ -88,7 +84,7 @@ TEST(ChunkAssemblerTest, QuietDueFollowsTheLastInput) {
   EXPECT_EQ(assembler.QuietDue(), start + milliseconds(10));
   assembler.Add("b", start + milliseconds(4));
   EXPECT_EQ(assembler.QuietDue(), start + milliseconds(14));
-  assembler.Add(Bytes(3070, 'c'), start + milliseconds(5));
+  assembler.Add(std::string(3070, 'c'), start + milliseconds(5));
   EXPECT_FALSE(assembler.QuietDue());
   EXPECT_TRUE(assembler.Empty());
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "log/separated.hpp"
 #include "platform/asio.hpp"
 #include "run_until.hpp"
 #include "support/recording_logger.hpp"
@@ -24,10 +25,6 @@ using testing::RecordingLogger;
 using testing::RunFor;
 using testing::RunUntil;
 using Kind = RecordingLogger::Kind;
-
-std::string Separated(const std::string& text) {
-  return std::string(1, '\0') + text;
-}
 
 // A stale route must have expired, or refuse to send.
 bool RouteRefuses(const StoredRoute& stored) {

@@ -8,18 +8,16 @@
 #include "protocol/crc8.hpp"
 #include "protocol/seal_frame.hpp"
 #include "support/bytes.hpp"
+#include "support/frame_time.hpp"
 #include "support/recording_logger.hpp"
-#include "support/virtual_time.hpp"
 
 namespace talvero {
 namespace {
 
-using testing::At;
 using testing::Bytes;
+using testing::kNow;
+using testing::kNowBytes;
 using testing::RecordingLogger;
-
-const TDateTime kNow = At(2024, 3, 5, 14, 7, 9);
-const std::string kNowBytes = Bytes({0x18, 0x03, 0x05, 0x0E, 0x07, 0x09});
 
 std::string WithCrc(const std::string& body) {
   return body + static_cast<char>(Crc8(body));

@@ -130,6 +130,7 @@ TEST_F(CommTrDataTest, ANumberThatCannotBeReadStopsTheReadWithAnError) {
       "20\r\nabc\r\n",
       "20\r\n\r\n90\r\n",
       "Comm Troubles\r\n6:1:30\r\n5:1:++3\r\n",
+      "Comm Troubles\r\n5:1:+-3\r\n",
   };
   for (const char* content : files) {
     WriteFile(file, content);

@@ -39,7 +39,7 @@ class VirtualTime final : public Clock, public TimerFactory {
   std::map<std::pair<int64_t, uint64_t>, VirtualTimer*> due_;
 };
 
-// Builds a local date and time for test fixtures; aborts the test on bad parts.
+// Builds a local date and time for test fixtures; throws on bad parts, so the test fails.
 TDateTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
              int millisecond = 0);
 

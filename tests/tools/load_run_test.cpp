@@ -5,7 +5,7 @@
 #include "fake_receiver.hpp"
 #include "protocol/frame_builders.hpp"
 #include "support/decrypted.hpp"
-#include "tool_time.hpp"
+#include "support/frame_time.hpp"
 
 namespace talvero {
 namespace {

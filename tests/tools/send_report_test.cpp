@@ -8,8 +8,8 @@
 #include "protocol/frame_builders.hpp"
 #include "protocol/seal_frame.hpp"
 #include "support/bytes.hpp"
+#include "support/frame_time.hpp"
 #include "support/recording_logger.hpp"
-#include "tool_time.hpp"
 
 namespace talvero {
 namespace {

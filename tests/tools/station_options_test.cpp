@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "common/usage_error.hpp"
+#include "shown_args.hpp"
 
 namespace talvero {
 namespace {
 
+using testing::ShownArgs;
 using Args = std::vector<std::string>;
 
 TEST(StationOptions, DefaultsAndValues) {
@@ -61,11 +63,7 @@ TEST(StationOptions, BadArgumentsAreRefused) {
       {"--json", "--json"},
   };
   for (const Args& args : cases) {
-    std::string shown;
-    for (const std::string& a : args) {
-      shown += "[" + a + "]";
-    }
-    SCOPED_TRACE(shown);
+    SCOPED_TRACE(ShownArgs(args));
     EXPECT_THROW(ParseStationArgs(args), UsageError);
   }
 }

@@ -8,9 +8,9 @@
 #include "protocol/seal_frame.hpp"
 #include "support/bytes.hpp"
 #include "support/decrypted.hpp"
+#include "support/frame_time.hpp"
 #include "support/recording_logger.hpp"
 #include "support/virtual_time.hpp"
-#include "tool_time.hpp"
 
 namespace talvero {
 namespace {

@@ -9,9 +9,9 @@
 #include "protocol/frame_types.hpp"
 #include "protocol/unit_id.hpp"
 #include "support/bytes.hpp"
+#include "support/frame_time.hpp"
 #include "support/recording_logger.hpp"
 #include "support/virtual_time.hpp"
-#include "tool_time.hpp"
 
 namespace talvero {
 namespace {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/usage_error.hpp"
+#include "shown_args.hpp"
 #include "support/bytes.hpp"
 #include "support/virtual_time.hpp"
 
@@ -10,6 +11,7 @@ namespace talvero {
 namespace {
 
 using testing::Bytes;
+using testing::ShownArgs;
 using Args = std::vector<std::string>;
 
 TEST(UnitOptions, Defaults) {
@@ -143,11 +145,7 @@ TEST(UnitOptions, BadArgumentsAreRefused) {
       {"load", "--duration", "0"},
   };
   for (const Args& args : cases) {
-    std::string shown;
-    for (const std::string& a : args) {
-      shown += "[" + a + "]";
-    }
-    SCOPED_TRACE(shown);
+    SCOPED_TRACE(ShownArgs(args));
     EXPECT_THROW(ParseUnitArgs(args), UsageError);
   }
 }

@@ -2,12 +2,12 @@
 
 #include <fmt/format.h>
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <utility>
 
 #include "common/usage_error.hpp"
+#include "log/decimal.hpp"
 
 namespace talvero {
 
@@ -39,14 +39,12 @@ void ArgReader::NoValue(std::string_view option) const {
 }
 
 int64_t ParseInteger(std::string_view text, int64_t min, int64_t max, std::string_view what) {
-  int64_t value = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max) {
+  const std::optional<int64_t> value = ParseDecimal<int64_t>(text);
+  if (!value || *value < min || *value > max) {
     throw UsageError(
         fmt::format("{} must be a whole number from {} to {}, not \"{}\"", what, min, max, text));
   }
-  return value;
+  return *value;
 }
 
 double ParseNumber(std::string_view text, double min, double max, std::string_view what) {
@@ -62,7 +60,7 @@ double ParseNumber(std::string_view text, double min, double max, std::string_vi
 }
 
 void RequireOnce(std::vector<std::string>& seen, std::string_view option) {
-  if (std::find(seen.begin(), seen.end(), option) != seen.end()) {
+  if (Contains(seen, option)) {
     throw UsageError(fmt::format("{} is given twice", option));
   }
   seen.emplace_back(option);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +37,11 @@ int64_t ParseInteger(std::string_view text, int64_t min, int64_t max, std::strin
 
 // A decimal number within min..max (seconds, a rate).
 double ParseNumber(std::string_view text, double min, double max, std::string_view what);
+
+// True when words holds word: an option among those given, a name among a set.
+bool Contains(const auto& words, std::string_view word) {
+  return std::find(std::begin(words), std::end(words), word) != std::end(words);
+}
 
 // Refuses an option given twice; seen collects the names already given.
 void RequireOnce(std::vector<std::string>& seen, std::string_view option);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/date_time_text.hpp"
+#include "protocol/frame_types.hpp"
 #include "protocol/hex_text.hpp"
 #include "protocol/unit_id.hpp"
 
@@ -32,7 +33,7 @@ std::vector<std::string> Fields(const SystemFrame& f) {
   }
   if (f.newUnitNr) {
     out.push_back(fmt::format("new unit number {}", UnitText(*f.newUnitNr)));
-  } else if (f.type == 33 || f.type == 43) {
+  } else if (f.NamesNewUnit()) {
     out.push_back("new unit number unreadable");
   }
   if (!f.payload.empty()) {
@@ -75,7 +76,7 @@ nlohmann::json FrameJson(const SystemFrame& f) {
       {"bytes", f.bytes.size()},
       {"hex", StrToHexText(f.bytes)},
   };
-  if (f.bytes.size() < 9) {
+  if (f.bytes.size() < kMinFrameSize) {
     return out;
   }
   out["type"] = f.type;
@@ -93,7 +94,7 @@ nlohmann::json FrameJson(const SystemFrame& f) {
     out["time"] = f.time ? nlohmann::json(DateTimeText(*f.time)) : nlohmann::json(nullptr);
     out["timeBytes"] = StrToHexText(f.timeBytes);
   }
-  if (f.type == 33 || f.type == 43) {
+  if (f.NamesNewUnit()) {
     out["imei"] = PrintableText(f.imei);
     out["newUnit"] = f.newUnitNr ? nlohmann::json(UnitText(*f.newUnitNr)) : nlohmann::json(nullptr);
   }

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <csignal>
 
+#include "common/steady_span.hpp"
 #include "common/system_frame.hpp"
 #include "common/unit_frames.hpp"
 #include "protocol/frame_types.hpp"
-#include "protocol/unit_id.hpp"
 
 namespace talvero {
 
@@ -19,20 +19,10 @@ namespace {
 // not to overflow its listen backlog.
 constexpr size_t kConnectsInFlight = 256;
 
-std::chrono::steady_clock::duration Span(double seconds) {
-  return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-      std::chrono::duration<double>(seconds));
-}
-
-double Seconds(std::chrono::steady_clock::duration span) {
-  return std::chrono::duration<double>(span).count();
-}
-
 }  // namespace
 
 LoadRun::LoadRun(asio::io_context& io, const UnitOptions& options)
-    : io_(io),
-      options_(options),
+    : options_(options),
       address_(asio::ip::make_address_v4(options.host)),
       pacerTimer_(io),
       sweepTimer_(io),
@@ -148,12 +138,11 @@ void LoadRun::SendFrom(SimUnit& unit) {
   if (options_.kind == UnitFrameKind::AlarmEvent) {
     now = clock_.Now();
     if (!options_.accountGiven) {
-      fields_.account = UnitText(unit.unitNr);
+      fields_.account = unit.unitText;
     }
   }
   std::string frame = BuildUnitFrame(options_.kind, fields_, seal, now, log_);
   unit.awaiting = true;
-  unit.awaitedFrameID = unit.nextFrameID;
   ++unit.nextFrameID;
   ++awaitingCount_;
   ++counters_.sent;
@@ -163,7 +152,8 @@ void LoadRun::SendFrom(SimUnit& unit) {
 }
 
 void LoadRun::BecomeReady(SimUnit& unit) {
-  if (phase_ != Phase::Sending || unit.state != SimUnit::State::Ready || unit.awaiting) {
+  if (phase_ != Phase::Sending || unit.state != SimUnit::State::Ready || unit.awaiting ||
+      unit.WritePending()) {
     return;
   }
   if (!pacer_) {
@@ -186,7 +176,7 @@ void LoadRun::TrySend() {
     SimUnit& unit = *ready_.front();
     ready_.pop_front();
     unit.queued = false;
-    if (unit.state != SimUnit::State::Ready || unit.awaiting) {
+    if (unit.state != SimUnit::State::Ready || unit.awaiting || unit.WritePending()) {
       continue;
     }
     SendFrom(unit);
@@ -208,7 +198,7 @@ void LoadRun::TrySend() {
 void LoadRun::OnFrame(SimUnit& unit, std::string_view bytes) {
   const auto now = SteadyClock::now();
   const SystemFrame answer = DecodeSystemFrame(bytes, options_.keyText, log_);
-  if (!unit.awaiting || !AnswersFrame(answer, unit.unitNr, unit.awaitedFrameID)) {
+  if (!unit.awaiting || !AnswersFrame(answer, unit.unitNr, unit.AwaitedFrameID())) {
     // Unreadable, or the late answer to a frame that already timed out.
     ++counters_.badAnswers;
     return;
@@ -235,6 +225,12 @@ void LoadRun::OnFrame(SimUnit& unit, std::string_view bytes) {
   StopAwaiting(unit);
   BecomeReady(unit);
   DrainIfDone();
+}
+
+void LoadRun::OnWritten(SimUnit& unit) {
+  // A unit whose answer came, or timed out, before its frame was all written
+  // is ready only now.
+  BecomeReady(unit);
 }
 
 void LoadRun::OnSendFailed(SimUnit& unit) {

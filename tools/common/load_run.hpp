@@ -20,11 +20,11 @@ namespace talvero {
 // Many simulated units against one receiver, on one loop.
 //
 //   connect (a bounded number at a time) --> send phase --> drain --> done
-//   send phase: a unit with no frame out is ready; --max sends again at once,
-//   --rate hands ready units to the pacer in turn. The sweep timer ends
-//   connections and answers past their time-out. The duration timer (or a
-//   signal) ends the send phase; the drain waits for the frames still out,
-//   at most one time-out.
+//   send phase: a unit with no frame out (no answer awaited, no write pending)
+//   is ready; --max sends again at once, --rate hands ready units to the pacer
+//   in turn. The sweep timer ends connections and answers past their
+//   time-out. The duration timer (or a signal) ends the send phase; the drain
+//   waits for the frames still out, at most one time-out.
 class LoadRun final : public UnitEvents {
  public:
   LoadRun(boost::asio::io_context& io, const UnitOptions& options);
@@ -39,6 +39,7 @@ class LoadRun final : public UnitEvents {
   void OnConnected(SimUnit& unit) override;
   void OnConnectFailed(SimUnit& unit) override;
   void OnFrame(SimUnit& unit, std::string_view bytes) override;
+  void OnWritten(SimUnit& unit) override;
   void OnSendFailed(SimUnit& unit) override;
   void OnClosed(SimUnit& unit) override;
 
@@ -55,7 +56,6 @@ class LoadRun final : public UnitEvents {
   void DrainIfDone();
   void Finish();
 
-  boost::asio::io_context& io_;
   const UnitOptions& options_;
   boost::asio::ip::address_v4 address_;
   std::vector<std::unique_ptr<SimUnit>> units_;

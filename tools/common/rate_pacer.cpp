@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/steady_span.hpp"
+
 namespace talvero {
 
 RatePacer::RatePacer(double perSecond, double burstCap)
@@ -16,8 +18,7 @@ void RatePacer::Start(Clock::time_point now) {
 
 size_t RatePacer::Available(Clock::time_point now) {
   if (now > last_) {
-    const double seconds = std::chrono::duration<double>(now - last_).count();
-    credit_ = std::min(burstCap_, credit_ + seconds * perSecond_);
+    credit_ = std::min(burstCap_, credit_ + Seconds(now - last_) * perSecond_);
     last_ = now;
   }
   return credit_ < 1 ? 0 : static_cast<size_t>(std::floor(credit_));
@@ -29,9 +30,7 @@ void RatePacer::Take() {
 
 RatePacer::Clock::duration RatePacer::UntilNext() const {
   const double missing = std::max(0.0, 1 - credit_);
-  const auto wait = std::chrono::duration_cast<Clock::duration>(
-      std::chrono::duration<double>(missing / perSecond_));
-  return std::max<Clock::duration>(wait, std::chrono::milliseconds(1));
+  return std::max<Clock::duration>(Span(missing / perSecond_), std::chrono::milliseconds(1));
 }
 
 }  // namespace talvero

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <system_error>
@@ -18,48 +19,45 @@ namespace {
   throw std::system_error(errno, std::generic_category(), what);
 }
 
+struct DeviceSpeed {
+  int baud;
+  speed_t speed;
+};
+
+constexpr std::array<DeviceSpeed, 18> kDeviceSpeeds = {{
+    {50, B50},
+    {75, B75},
+    {110, B110},
+    {134, B134},
+    {150, B150},
+    {200, B200},
+    {300, B300},
+    {600, B600},
+    {1200, B1200},
+    {1800, B1800},
+    {2400, B2400},
+    {4800, B4800},
+    {9600, B9600},
+    {19200, B19200},
+    {38400, B38400},
+    {57600, B57600},
+    {115200, B115200},
+    {230400, B230400},
+}};
+
+const DeviceSpeed* FindSpeed(int baud) {
+  const auto found = std::find_if(kDeviceSpeeds.begin(), kDeviceSpeeds.end(),
+                                  [baud](const DeviceSpeed& s) { return s.baud == baud; });
+  return found == kDeviceSpeeds.end() ? nullptr : &*found;
+}
+
 speed_t SpeedOf(int baud) {
-  switch (baud) {
-    case 50:
-      return B50;
-    case 75:
-      return B75;
-    case 110:
-      return B110;
-    case 134:
-      return B134;
-    case 150:
-      return B150;
-    case 200:
-      return B200;
-    case 300:
-      return B300;
-    case 600:
-      return B600;
-    case 1200:
-      return B1200;
-    case 1800:
-      return B1800;
-    case 2400:
-      return B2400;
-    case 4800:
-      return B4800;
-    case 9600:
-      return B9600;
-    case 19200:
-      return B19200;
-    case 38400:
-      return B38400;
-    case 57600:
-      return B57600;
-    case 115200:
-      return B115200;
-    case 230400:
-      return B230400;
-    default:
-      errno = EINVAL;
-      Fail("no serial speed of " + std::to_string(baud) + " baud");
+  const DeviceSpeed* found = FindSpeed(baud);
+  if (!found) {
+    errno = EINVAL;
+    Fail("no serial speed of " + std::to_string(baud) + " baud");
   }
+  return found->speed;
 }
 
 // Raw 8N1 without flow control: every byte passes unchanged both ways.
@@ -100,6 +98,10 @@ void PlaceLink(const std::string& link, const std::string& target) {
 
 }  // namespace
 
+bool IsDeviceBaud(int baud) {
+  return FindSpeed(baud) != nullptr;
+}
+
 SerialLine SerialLine::OpenDevice(const std::string& path, int baud) {
   SerialLine line;
   line.path_ = path;
@@ -132,7 +134,7 @@ SerialLine SerialLine::CreatePty(const std::optional<std::string>& link) {
   }
   // Raw from the start: nothing the station writes is echoed back before the
   // receiver opens its side.
-  MakeRaw(line.slaveFd_, 9600, line.path_);
+  MakeRaw(line.slaveFd_, kDefaultBaud, line.path_);
   if (link) {
     PlaceLink(*link, line.path_);
     line.link_ = link;

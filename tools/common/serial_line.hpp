@@ -5,6 +5,12 @@
 
 namespace talvero {
 
+// The speed a serial device is opened at unless another is asked for.
+inline constexpr int kDefaultBaud = 9600;
+
+// True for the speeds a serial device can be set to.
+bool IsDeviceBaud(int baud);
+
 // The station's end of a serial line: a serial device, or the master side of
 // a new pseudo-terminal whose other side the receiver opens. For a
 // pseudo-terminal the slave side is held open too, so the master never reads

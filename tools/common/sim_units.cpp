@@ -1,11 +1,36 @@
 #include "common/sim_units.hpp"
 
+#include <stdexcept>
+
 #include "common/system_frame.hpp"
+#include "protocol/unit_id.hpp"
 
 namespace talvero {
 
 namespace asio = boost::asio;
 using boost::system::error_code;
+
+SimUnit::SimUnit(UnitEvents& events, uint16_t unitNr)
+    : unitNr(unitNr), unitText(UnitText(unitNr)), events_(events) {}
+
+void SimUnit::BeginWrite() {
+  if (writePending_) {
+    throw std::logic_error("unit " + unitText + " is still writing its last frame");
+  }
+  writePending_ = true;
+}
+
+void SimUnit::EndWrite(const error_code& ec) {
+  writePending_ = false;
+  if (closed_) {
+    return;
+  }
+  if (ec) {
+    events_.OnSendFailed(*this);
+  } else {
+    events_.OnWritten(*this);
+  }
+}
 
 TcpSimUnit::TcpSimUnit(asio::io_context& io, UnitEvents& events, uint16_t unitNr)
     : SimUnit(events, unitNr), socket_(io) {}
@@ -28,12 +53,10 @@ void TcpSimUnit::Connect(const asio::ip::address_v4& address, uint16_t port) {
 }
 
 void TcpSimUnit::Send(std::string frame) {
+  BeginWrite();
   out_ = std::move(frame);
-  asio::async_write(socket_, asio::buffer(out_), [this](const error_code& ec, size_t) {
-    if (ec && !closed_) {
-      events_.OnSendFailed(*this);
-    }
-  });
+  asio::async_write(socket_, asio::buffer(out_),
+                    [this](const error_code& ec, size_t) { EndWrite(ec); });
 }
 
 void TcpSimUnit::Read() {
@@ -87,12 +110,9 @@ void UdpSimUnit::Connect(const asio::ip::address_v4& address, uint16_t port) {
 }
 
 void UdpSimUnit::Send(std::string frame) {
+  BeginWrite();
   out_ = std::move(frame);
-  socket_.async_send(asio::buffer(out_), [this](const error_code& ec, size_t) {
-    if (ec && !closed_) {
-      events_.OnSendFailed(*this);
-    }
-  });
+  socket_.async_send(asio::buffer(out_), [this](const error_code& ec, size_t) { EndWrite(ec); });
 }
 
 void UdpSimUnit::Receive() {

@@ -7,6 +7,7 @@
 
 #include "common/capturing_logger.hpp"
 #include "common/frame_report.hpp"
+#include "common/steady_span.hpp"
 #include "platform/asio.hpp"
 #include "protocol/hex_text.hpp"
 
@@ -16,11 +17,6 @@ namespace asio = boost::asio;
 using boost::system::error_code;
 
 namespace {
-
-std::chrono::steady_clock::duration Span(double seconds) {
-  return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-      std::chrono::duration<double>(seconds));
-}
 
 // One exchange: connect, write, read until the answer (and the listening time)
 // or the deadline.

@@ -1,5 +1,6 @@
 #include "common/station_line_tracker.hpp"
 
+#include "common/steady_span.hpp"
 #include "station/station_line.hpp"
 
 namespace talvero {
@@ -36,8 +37,7 @@ double StationLineTracker::LinesPerSecond() const {
   if (counters_.lines < 2 || latest_ <= first_) {
     return 0;
   }
-  const double span = std::chrono::duration<double>(latest_ - first_).count();
-  return static_cast<double>(counters_.lines - 1) / span;
+  return static_cast<double>(counters_.lines - 1) / Seconds(latest_ - first_);
 }
 
 }  // namespace talvero

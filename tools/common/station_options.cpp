@@ -2,10 +2,8 @@
 
 #include <fmt/format.h>
 
-#include <algorithm>
-#include <array>
-
 #include "common/arg_reader.hpp"
+#include "common/serial_line.hpp"
 #include "common/usage_error.hpp"
 
 namespace talvero {
@@ -38,15 +36,7 @@ Output:
 Exit code: 0 done; 1 the line could not be opened or failed; 2 bad arguments.
 )";
 
-constexpr std::array<int, 18> kDeviceBauds = {50,   75,    110,   134,   150,    200,
-                                              300,  600,   1200,  1800,  2400,   4800,
-                                              9600, 19200, 38400, 57600, 115200, 230400};
-
 }  // namespace
-
-bool IsDeviceBaud(int baud) {
-  return std::find(kDeviceBauds.begin(), kDeviceBauds.end(), baud) != kDeviceBauds.end();
-}
 
 StationOptions ParseStationArgs(const std::vector<std::string>& args) {
   StationOptions o;
@@ -117,8 +107,7 @@ StationOptions ParseStationArgs(const std::vector<std::string>& args) {
   if (o.device && o.baud && !IsDeviceBaud(*o.baud)) {
     throw UsageError(fmt::format("a serial device cannot run at {} baud", *o.baud));
   }
-  if (o.answer == StationAnswer::None &&
-      std::find(seen.begin(), seen.end(), "--delay") != seen.end()) {
+  if (o.answer == StationAnswer::None && Contains(seen, "--delay")) {
     throw UsageError("--delay has nothing to delay with --answer none");
   }
   return o;

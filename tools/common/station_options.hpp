@@ -24,12 +24,6 @@ struct StationOptions {
   bool json = false;
 };
 
-// The speed a serial device is opened at without --baud.
-inline constexpr int kDefaultBaud = 9600;
-
-// True for the speeds a serial device can be set to.
-bool IsDeviceBaud(int baud);
-
 // Reads the arguments after the program name. Throws UsageError for anything
 // it refuses.
 StationOptions ParseStationArgs(const std::vector<std::string>& args);

@@ -4,6 +4,7 @@
 
 #include <csignal>
 
+#include "common/steady_span.hpp"
 #include "common/time_text.hpp"
 #include "station/station_line.hpp"
 
@@ -13,11 +14,6 @@ namespace {
 constexpr char kNak = '\x15';
 // How long answers already due may take to go out once the station stops.
 constexpr std::chrono::seconds kGrace{1};
-
-std::chrono::steady_clock::duration Span(double seconds) {
-  return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-      std::chrono::duration<double>(seconds));
-}
 
 }  // namespace
 
@@ -241,7 +237,7 @@ StationSummary StationSession::Summary() const {
   StationSummary out;
   out.counters = tracker_.Counters();
   out.linesPerSecond = tracker_.LinesPerSecond();
-  out.elapsedSeconds = std::chrono::duration<double>(stopped_ - started_).count();
+  out.elapsedSeconds = Seconds(stopped_ - started_);
   out.stopReason = stopReason_;
   return out;
 }

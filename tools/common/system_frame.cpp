@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "engine/command_frames.hpp"
 #include "protocol/cipher.hpp"
 #include "protocol/crc8.hpp"
 #include "protocol/frame_types.hpp"
@@ -13,11 +14,8 @@
 namespace talvero {
 namespace {
 
-constexpr size_t kCoveredFrom = 4;
-constexpr size_t kNewUnitNrImeiAt = 4;
-constexpr size_t kNewUnitNrNibblesAt = 19;
-constexpr size_t kChangeUnitIDImeiAt = 8;
-constexpr size_t kChangeUnitIDNibblesAt = 23;
+// NewTime and NewUnitNr carry no UnitID: their fields begin where it would stand.
+constexpr size_t kAnswerFieldsAt = kUnitIDOffset;
 
 // Command codes of the frames the receiver sends on an operator's request.
 enum CommandCode : uint8_t {
@@ -26,21 +24,10 @@ enum CommandCode : uint8_t {
   kClearStorage = 38,
   kOpenClose = 39,
   kResetDevice = 41,
-  kSetTime = 42,
   kChangeUnitID = 43,
   kGetAutomaticTest = 44,
   kCustomCommand = 45,
 };
-
-// Four nibble bytes at offset, lowest digit first, read as ReadUnitID reads a
-// UnitID field (which sits at bytes 4..7 of the view handed to it).
-std::optional<uint16_t> NibblesAt(std::string_view plain, size_t offset) {
-  const FrameUnit unit = ReadUnitID(plain.substr(offset - kCoveredFrom, 8));
-  if (unit.UnitNr == 0xFFFF && plain.substr(offset, 4) != std::string_view("\x0F\x0F\x0F\x0F", 4)) {
-    return std::nullopt;
-  }
-  return unit.UnitNr;
-}
 
 void ReadTime(SystemFrame& out, std::string_view plain, size_t offset) {
   out.timeBytes = std::string(plain.substr(offset, kTimeBytesSize));
@@ -59,8 +46,8 @@ std::string CommandName(uint8_t type, std::string_view plain) {
       return "Clear Storage";
     case kResetDevice:
       return "Reset Device";
-    case kSetTime:
-      return "Set Time";
+    case kSetTimeCmdCode:
+      return std::string(kSetTimeCmdName);
     case kChangeUnitID:
       return "Change UnitID";
     case kGetAutomaticTest:
@@ -68,8 +55,8 @@ std::string CommandName(uint8_t type, std::string_view plain) {
     case kCustomCommand:
       return "custom command";
     case kOpenClose: {
-      const auto action = static_cast<uint8_t>(plain[8]);
-      const int partition = static_cast<uint8_t>(plain[9]) + 1;
+      const auto action = static_cast<uint8_t>(plain[kFrameHeaderSize]);
+      const int partition = static_cast<uint8_t>(plain[kFrameHeaderSize + 1]) + 1;
       if (action > 1 || partition > 4) {
         return fmt::format("Do Open/Close (bytes {:02X} {:02X})", action, partition - 1);
       }
@@ -98,34 +85,30 @@ std::string TypeName(uint8_t type, std::string_view plain) {
 }
 
 void ReadFields(SystemFrame& out, std::string_view plain) {
+  if (out.type == static_cast<uint8_t>(DeviceFrameType::NewTime)) {
+    ReadTime(out, plain, kAnswerFieldsAt);
+    return;
+  }
+  if (out.type == static_cast<uint8_t>(DeviceFrameType::NewUnitNr)) {
+    out.imei = std::string(plain.substr(kAnswerFieldsAt, kImeiSize));
+    out.newUnitNr = UnitNrOfNibbles(plain, kAnswerFieldsAt + kImeiSize);
+    return;
+  }
+  out.unitNr = ReadUnitNr(plain);
   switch (out.type) {
     case static_cast<uint8_t>(DeviceFrameType::Ack):
     case static_cast<uint8_t>(DeviceFrameType::Nack):
-      out.unitNr = ReadUnitID(plain).UnitNr;
-      ReadTime(out, plain, kFrameHeaderSize);
-      return;
-    case static_cast<uint8_t>(DeviceFrameType::NewTime):
-      ReadTime(out, plain, kCoveredFrom);
-      return;
-    case static_cast<uint8_t>(DeviceFrameType::NewUnitNr):
-      out.imei = std::string(plain.substr(kNewUnitNrImeiAt, 15));
-      out.newUnitNr = NibblesAt(plain, kNewUnitNrNibblesAt);
-      return;
-    case kSetTime:
-      out.unitNr = ReadUnitID(plain).UnitNr;
+    case kSetTimeCmdCode:
       ReadTime(out, plain, kFrameHeaderSize);
       return;
     case kChangeUnitID:
-      out.unitNr = ReadUnitID(plain).UnitNr;
-      out.imei = std::string(plain.substr(kChangeUnitIDImeiAt, 15));
-      out.newUnitNr = NibblesAt(plain, kChangeUnitIDNibblesAt);
+      out.imei = std::string(plain.substr(kImeiOffset, kImeiSize));
+      out.newUnitNr = UnitNrOfNibbles(plain, kImeiOffset + kImeiSize);
       return;
     case kCustomCommand:
-      out.unitNr = ReadUnitID(plain).UnitNr;
       out.payload = std::string(plain.substr(kFrameHeaderSize));
       return;
     default:
-      out.unitNr = ReadUnitID(plain).UnitNr;
       return;
   }
 }
@@ -152,6 +135,10 @@ std::string_view CheckText(FrameCheck check) {
   return "?";
 }
 
+bool SystemFrame::NamesNewUnit() const {
+  return type == static_cast<uint8_t>(DeviceFrameType::NewUnitNr) || type == kChangeUnitID;
+}
+
 size_t SystemFrameLength(uint8_t type) {
   switch (type) {
     case static_cast<uint8_t>(DeviceFrameType::Ack):
@@ -166,11 +153,11 @@ size_t SystemFrameLength(uint8_t type) {
     case kClearStorage:
     case kResetDevice:
     case kGetAutomaticTest:
-      return 9;
+      return kMinFrameSize;
     case kOpenClose:
       return 11;
-    case kSetTime:
-      return 15;
+    case kSetTimeCmdCode:
+      return kSetTimeCmdLength + 1;  // and the checksum
     case kChangeUnitID:
       return 28;
     default:
@@ -189,7 +176,6 @@ SystemFrame DecodeSystemFrame(std::string_view bytes, const std::optional<std::s
   out.marker = static_cast<uint8_t>(bytes[1]);
   out.frameID =
       static_cast<uint16_t>(static_cast<uint8_t>(bytes[2]) << 8 | static_cast<uint8_t>(bytes[3]));
-  out.name = fmt::format("type 0x{:02X}", out.type);
   if (!CheckCrc8(bytes)) {
     out.check = FrameCheck::BadCrc;
     return out;
@@ -209,14 +195,12 @@ SystemFrame DecodeSystemFrame(std::string_view bytes, const std::optional<std::s
       out.check = FrameCheck::NoKey;
       return out;
     }
-    const std::string_view covered = std::string_view(plain).substr(kCoveredFrom);
-    const std::string decrypted = Encryption(covered, static_cast<uint8_t>(plain[2]),
-                                             static_cast<uint8_t>(plain[3]), *keyText, log);
-    if (decrypted.size() != covered.size()) {
+    std::optional<std::string> decrypted = CryptFrameBody(plain, *keyText, log);
+    if (!decrypted) {
       out.check = FrameCheck::Undecryptable;
       return out;
     }
-    plain.replace(kCoveredFrom, std::string::npos, decrypted);
+    plain = std::move(*decrypted);
   }
   out.check = FrameCheck::Ok;
   out.name = TypeName(out.type, plain);

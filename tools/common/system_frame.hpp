@@ -8,6 +8,7 @@
 
 #include "log/date_time.hpp"
 #include "log/logger.hpp"
+#include "protocol/frame_types.hpp"
 
 namespace talvero {
 
@@ -32,7 +33,9 @@ struct SystemFrame {
   uint8_t type = 0;
   uint8_t marker = 0;
   uint16_t frameID = 0;
-  std::string name;  // "Ack", "Nack", "NewTime", "NewUnitNr", a command's name, or "type 0x03"
+  // "Ack", "Nack", "NewTime", "NewUnitNr", a command's name, or "type 0x03";
+  // empty for a frame that could not be read.
+  std::string name;
   std::optional<uint16_t> unitNr;     // the UnitID field, where the frame has one
   std::optional<TDateTime> time;      // the time bytes, when they form a date and time
   std::string timeBytes;              // the six time bytes, where the frame has them
@@ -41,7 +44,9 @@ struct SystemFrame {
   std::string payload;                // a custom command's bytes
 
   bool Ok() const { return check == FrameCheck::Ok; }
-  bool IsNack() const { return Ok() && type == 2; }
+  bool IsNack() const { return Ok() && type == static_cast<uint8_t>(DeviceFrameType::Nack); }
+  // NewUnitNr and "Change UnitID", the frames that give a unit a new number.
+  bool NamesNewUnit() const;
 };
 
 // The exact length of a frame of this type sent by the receiver; 0 when the

@@ -2,7 +2,9 @@
 
 #include <fmt/format.h>
 
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "common/capturing_logger.hpp"
 #include "protocol/cipher.hpp"
@@ -13,8 +15,6 @@
 
 namespace talvero {
 namespace {
-
-constexpr size_t kCoveredFrom = 4;  // the cipher covers bytes 4 to the checksum
 
 void RequireSize(std::string_view field, size_t size, std::string_view name) {
   if (field.size() != size) {
@@ -28,7 +28,7 @@ std::string Header(DeviceFrameType type, const FrameSeal& seal) {
   frame[0] = static_cast<char>(type);
   frame[2] = static_cast<char>(seal.frameID >> 8);
   frame[3] = static_cast<char>(seal.frameID & 0xFF);
-  UnitIDToNibbles(seal.unitNr, frame, kCoveredFrom);
+  UnitIDToNibbles(seal.unitNr, frame, kUnitIDOffset);
   return frame;
 }
 
@@ -46,7 +46,7 @@ std::string Body(UnitFrameKind kind, const UnitFrameFields& f, const FrameSeal& 
     case UnitFrameKind::SetTimeRequest:
       return Header(DeviceFrameType::SetTimeRequest, seal);
     case UnitFrameKind::PingImeiFwVer: {
-      RequireSize(f.imei, kImeiLength, "IMEI");
+      RequireSize(f.imei, kImeiSize, "IMEI");
       std::string frame = Header(DeviceFrameType::PingImeiFwVer, seal) + f.imei;
       for (const uint8_t part : f.firmware) {
         frame.push_back(static_cast<char>(part));
@@ -54,7 +54,7 @@ std::string Body(UnitFrameKind kind, const UnitFrameFields& f, const FrameSeal& 
       return frame;
     }
     case UnitFrameKind::ChangeUnitNrRequest:
-      RequireSize(f.imei, kImeiLength, "IMEI");
+      RequireSize(f.imei, kImeiSize, "IMEI");
       return Header(DeviceFrameType::ChangeUnitNrRequest, seal) + f.imei;
     case UnitFrameKind::GsmLevelReport:
       return Header(DeviceFrameType::GsmLevelReport, seal) + static_cast<char>(f.gsmLevel);
@@ -91,7 +91,7 @@ std::string Body(UnitFrameKind kind, const UnitFrameFields& f, const FrameSeal& 
     case UnitFrameKind::Raw:
       break;
   }
-  return f.raw;
+  throw std::logic_error("raw bytes go out as given: no frame to build");
 }
 
 }  // namespace
@@ -103,14 +103,12 @@ std::string BuildUnitFrame(UnitFrameKind kind, const UnitFrameFields& fields, co
   }
   std::string frame = Body(kind, fields, seal, now);
   if (seal.keyText) {
-    const std::string_view covered = std::string_view(frame).substr(kCoveredFrom);
-    const std::string encrypted = Encryption(covered, static_cast<uint8_t>(frame[2]),
-                                             static_cast<uint8_t>(frame[3]), *seal.keyText, log);
-    if (encrypted.size() != covered.size()) {
+    frame[1] = 1;
+    std::optional<std::string> encrypted = CryptFrameBody(frame, *seal.keyText, log);
+    if (!encrypted) {
       throw std::runtime_error("the frame could not be encrypted");
     }
-    frame[1] = 1;
-    frame.replace(kCoveredFrom, std::string::npos, encrypted);
+    frame = std::move(*encrypted);
   }
   return AddCrc8(frame);
 }

@@ -13,7 +13,6 @@
 
 namespace talvero {
 
-inline constexpr size_t kImeiLength = 15;
 inline constexpr size_t kTemperatureEntries = 8;
 
 struct TemperatureEntry {

@@ -8,6 +8,8 @@
 #include "common/arg_reader.hpp"
 #include "common/time_text.hpp"
 #include "common/usage_error.hpp"
+#include "engine/unit_nr_text.hpp"
+#include "protocol/frame_types.hpp"
 #include "protocol/hex_text.hpp"
 
 namespace talvero {
@@ -58,10 +60,6 @@ Exit code: 0 answered (or, for Ack, nothing refused); 1 Nack, time-out or failur
 constexpr std::string_view kSendOnly[] = {"--imei", "--fw",     "--level",
                                           "--time", "--sensor", "--listen"};
 constexpr std::string_view kLoadOnly[] = {"--units", "--rate", "--max", "--duration", "--frame"};
-
-bool Contains(const auto& list, std::string_view word) {
-  return std::find(std::begin(list), std::end(list), word) != std::end(list);
-}
 
 bool Printable(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
@@ -191,10 +189,11 @@ UnitOptions ParseUnitArgs(const std::vector<std::string>& args) {
       o.timeoutSeconds = ParseNumber(value(), 0.01, 3600, word);
     } else if (word == "--unit") {
       const std::string text = value();
-      if (!IsValidHex4Text(text)) {
+      const std::optional<uint16_t> unitNr = UnitNrOfText(text);
+      if (!unitNr) {
         throw UsageError(fmt::format("--unit must be four hexadecimal digits, not \"{}\"", text));
       }
-      o.unitNr = static_cast<uint16_t>(std::stoul(text, nullptr, 16));
+      o.unitNr = *unitNr;
     } else if (word == "--frame-id") {
       o.frameID = static_cast<uint16_t>(ParseInteger(value(), 0, 65535, word));
     } else if (word == "--key") {
@@ -206,7 +205,7 @@ UnitOptions ParseUnitArgs(const std::vector<std::string>& args) {
     } else if (word == "--encrypt") {
       reader.NoValue(word);
     } else if (word == "--imei") {
-      o.fields.imei = Field(word, value(), kImeiLength);
+      o.fields.imei = Field(word, value(), kImeiSize);
     } else if (word == "--fw") {
       const std::vector<uint8_t> parts = ByteList(value(), '.', 3, word);
       std::copy(parts.begin(), parts.end(), o.fields.firmware.begin());
@@ -258,7 +257,7 @@ UnitOptions ParseUnitArgs(const std::vector<std::string>& args) {
     }
   }
   SetPositional(o, positional);
-  if (!o.keyText && std::find(seen.begin(), seen.end(), "--encrypt") != seen.end()) {
+  if (!o.keyText && Contains(seen, "--encrypt")) {
     o.keyText = std::string(kBuiltInKeyText);
   }
   CheckModes(o, seen);

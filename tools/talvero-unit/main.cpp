@@ -1,18 +1,21 @@
 #include <fmt/format.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "common/capturing_logger.hpp"
-#include "common/file_limit.hpp"
 #include "common/load_report.hpp"
 #include "common/load_run.hpp"
 #include "common/send_report.hpp"
 #include "common/single_shot.hpp"
 #include "common/unit_options.hpp"
 #include "common/usage_error.hpp"
+#include "platform/open_file_limit.hpp"
 #include "platform/system_clock.hpp"
 
 namespace talvero {
@@ -33,10 +36,14 @@ int RunSend(const UnitOptions& options) {
 }
 
 int RunLoad(const UnitOptions& options) {
-  const FileLimit limit = RaiseFileLimit();
-  if (options.units + 16 > limit.soft) {
+  // Every simulated unit holds a socket; units beyond the limit fail to connect and are counted.
+  const std::optional<OpenFileLimit> limit = RaiseOpenFileLimit();
+  if (!limit) {
+    throw std::system_error(errno, std::generic_category(), "getrlimit");
+  }
+  if (options.units + 16 > limit->soft) {
     fmt::print(stderr, "talvero-unit: only {} open files allowed; some of {} units will fail\n",
-               limit.soft, options.units);
+               limit->soft, options.units);
   }
   boost::asio::io_context io;
   LoadRun run(io, options);

@@ -1,4 +1,4 @@
-#include "config/text_file.hpp"
+#include "log/text_file.hpp"
 
 #include <unistd.h>
 
@@ -47,6 +47,25 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
     ThrowFileError(errno, "cannot read", path);
   }
   return text;
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] != '\r' && text[i] != '\n') {
+      ++i;
+      continue;
+    }
+    lines.push_back(text.substr(start, i - start));
+    i += text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
+    start = i;
+  }
+  if (start < text.size()) {
+    lines.push_back(text.substr(start));
+  }
+  return lines;
 }
 
 void ReplaceFileWithLines(const std::filesystem::path& path,
