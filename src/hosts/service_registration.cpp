@@ -14,13 +14,33 @@ std::string UnitFileName() {
   return std::string(kServiceName) + ".service";
 }
 
-// systemd splits ExecStart at blanks; quote what holds blanks, quotes or backslashes.
-std::string Quoted(const std::string& arg) {
-  if (arg.find_first_of(" \t\"\\'") == std::string::npos) {
-    return arg;
+// systemd reads a % in any setting as the start of a specifier.
+std::string PathSetting(const std::string& path) {
+  std::string text;
+  for (const char c : path) {
+    text += c;
+    if (c == '%') {
+      text += '%';
+    }
+  }
+  return text;
+}
+
+// ExecStart also expands $ and splits at blanks: quote what holds blanks,
+// quotes or backslashes.
+std::string ExecArgument(const std::string& arg) {
+  std::string text;
+  for (const char c : PathSetting(arg)) {
+    text += c;
+    if (c == '$') {
+      text += '$';
+    }
+  }
+  if (text.find_first_of(" \t\"\\'") == std::string::npos) {
+    return text;
   }
   std::string quoted = "\"";
-  for (const char c : arg) {
+  for (const char c : text) {
     if (c == '"' || c == '\\') {
       quoted += '\\';
     }
@@ -37,12 +57,12 @@ RegistrationResult Failed(const char* verb, const std::string& error) {
 }  // namespace
 
 std::string UnitFileText(const UnitFileSettings& settings) {
-  std::string execStart = Quoted(settings.executable.string()) + " --service";
+  std::string execStart = ExecArgument(settings.executable.string()) + " --service";
   if (settings.homeGiven) {
-    execStart += " --home " + Quoted(settings.home.string());
+    execStart += " --home " + ExecArgument(settings.home.string());
   }
-  if (settings.devDir != "/dev") {
-    execStart += " --dev-dir " + Quoted(settings.devDir);
+  if (settings.devDir != kDefaultDevDir) {
+    execStart += " --dev-dir " + ExecArgument(settings.devDir);
   }
   return fmt::format(
       "[Unit]\n"
@@ -56,7 +76,8 @@ std::string UnitFileText(const UnitFileSettings& settings) {
       "\n"
       "[Install]\n"
       "WantedBy=multi-user.target\n",
-      kServiceDisplayName, execStart, Quoted(settings.home.string()));
+      // WorkingDirectory takes the path as it stands: quotes would become part of it.
+      kServiceDisplayName, execStart, PathSetting(settings.home.string()));
 }
 
 RegistrationResult InstallService(ServiceManager& manager, const UnitFileSettings& settings,

@@ -62,7 +62,19 @@ TEST(ServiceRegistration, TheUnitCarriesAGivenHomeAndDeviceFolderQuoted) {
   EXPECT_NE(text.find("ExecStart=/opt/talvero/talvero --service --home \"/srv/alarm station\" "
                       "--dev-dir /tmp/dev\n"),
             std::string::npos);
-  EXPECT_NE(text.find("WorkingDirectory=\"/srv/alarm station\"\n"), std::string::npos);
+  // systemd takes WorkingDirectory as it stands: quotes would be part of the path.
+  EXPECT_NE(text.find("WorkingDirectory=/srv/alarm station\n"), std::string::npos);
+}
+
+TEST(ServiceRegistration, TheUnitEscapesWhatSystemdWouldExpand) {
+  UnitFileSettings s = Settings();
+  s.home = "/srv/100%/$HOME";
+  s.homeGiven = true;
+  const std::string text = UnitFileText(s);
+  EXPECT_NE(text.find("ExecStart=/opt/talvero/talvero --service --home /srv/100%%/$$HOME\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("WorkingDirectory=/srv/100%%/$HOME\n"), std::string::npos) << text;
 }
 
 TEST(ServiceRegistration, FailuresNameTheServiceAndTheError) {
