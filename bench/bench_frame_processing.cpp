@@ -27,6 +27,7 @@
 #include "protocol/frame_types.hpp"
 #include "protocol/unit_id.hpp"
 #include "station/comm_trouble_supervisor.hpp"
+#include "station/station_bridge.hpp"
 #include "station/station_link.hpp"
 
 namespace talvero {
@@ -116,9 +117,10 @@ struct ServiceEngine {
         link(port, clock, timers, *log, HostKind::Service, observer, settings),
         commTrouble(tables, database, link, clock, timers, *log, HostKind::Service, observer,
                     settings),
+        station(link, commTrouble, settings),
         watchDog(timers),
-        processor(tables, database, link, commTrouble, watchDog, settings, clock, *log,
-                  HostKind::Service, observer) {
+        processor(tables, database, station, watchDog, settings, clock, *log, HostKind::Service,
+                  observer) {
     if (!database.ConnDB() || !database.ReadDB_and_FillU_onStartUp({15, 60, 240})) {
       throw std::runtime_error("the unit database did not load");
     }
@@ -139,6 +141,7 @@ struct ServiceEngine {
   AnsweringStation port;
   StationLink link;
   CommTroubleSupervisor commTrouble;
+  StationBridge station;
   TWatchDog watchDog;
   FrameProcessor processor;
   Route route = std::make_shared<SinkRoute>();

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/logger.hpp"
 #include "log/exe_folder.hpp"
-#include "log/logger.hpp"
 
 namespace talvero::bench {
 

@@ -3,11 +3,11 @@
 #include <array>
 #include <string>
 
+#include "base/guard.hpp"
+#include "base/text_file.hpp"
 #include "config/save_settings.hpp"
 #include "config/setting_value.hpp"
 #include "config/settings_lines.hpp"
-#include "log/guard.hpp"
-#include "log/text_file.hpp"
 
 namespace talvero {
 namespace {

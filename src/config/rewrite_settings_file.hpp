@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "log/logger.hpp"
+#include "base/logger.hpp"
 
 namespace talvero {
 

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/guard.hpp"
+#include "base/text_file.hpp"
 #include "config/setting_value.hpp"
 #include "config/settings_lines.hpp"
-#include "log/guard.hpp"
-#include "log/text_file.hpp"
 
 namespace talvero {
 namespace {

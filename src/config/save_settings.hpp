@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
+#include "base/logger.hpp"
 #include "config/settings_grid.hpp"
-#include "log/logger.hpp"
 
 namespace talvero {
 

@@ -5,9 +5,9 @@
 #include <optional>
 #include <stdexcept>
 
+#include "base/guard.hpp"
 #include "config/setting_table.hpp"
 #include "config/setting_value.hpp"
-#include "log/guard.hpp"
 
 namespace talvero {
 namespace {

@@ -3,12 +3,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/host_kind.hpp"
+#include "base/logger.hpp"
 #include "config/setting_table.hpp"
 #include "config/setting_value.hpp"
 #include "config/settings_effects.hpp"
 #include "engine/settings.hpp"
-#include "log/host_kind.hpp"
-#include "log/logger.hpp"
 
 namespace talvero {
 

@@ -3,12 +3,12 @@
 #include <optional>
 #include <string>
 
+#include "base/guard.hpp"
 #include "engine/cmd_buffer_entry.hpp"
 #include "engine/command_frames.hpp"
 #include "engine/frame_processor.hpp"
 #include "engine/stored_route.hpp"
 #include "engine/unit_nr_text.hpp"
-#include "log/guard.hpp"
 #include "log/separated.hpp"
 #include "protocol/hex_text.hpp"
 #include "protocol/unit_id.hpp"

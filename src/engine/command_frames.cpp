@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "log/guard.hpp"
+#include "base/guard.hpp"
 #include "protocol/frame_types.hpp"
 #include "protocol/seal_frame.hpp"
 #include "protocol/time_bytes.hpp"

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/date_time.hpp"
+#include "base/logger.hpp"
 #include "engine/settings.hpp"
 #include "engine/unit_table.hpp"
-#include "log/date_time.hpp"
-#include "log/logger.hpp"
 
 namespace talvero {
 

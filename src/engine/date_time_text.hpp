@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "log/date_time.hpp"
+#include "base/date_time.hpp"
 
 namespace talvero {
 

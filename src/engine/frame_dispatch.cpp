@@ -3,16 +3,15 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/guard.hpp"
 #include "engine/command_frames.hpp"
 #include "engine/date_time_text.hpp"
 #include "engine/frame_processor.hpp"
 #include "engine/frame_reader.hpp"
 #include "engine/unit_nr_text.hpp"
-#include "log/guard.hpp"
 #include "protocol/frame_builders.hpp"
 #include "protocol/frame_types.hpp"
 #include "protocol/hex_text.hpp"
-#include "station/station_line.hpp"
 
 namespace talvero {
 namespace {
@@ -106,8 +105,7 @@ void FrameProcessor::AlarmEvent(const Route& route, std::string_view frame, std:
     SendNACK(route, frame);
   }
   // Queued even when refused for its date: the station must hear of the alarm.
-  link_.AddToSendBuf(AlarmEventLine(settings_.ReceiverNumber, settings_.LineNumber, msg.Account,
-                                    msg.EventCode, msg.Group, msg.Zone));
+  station_.AddAlarmEvent(msg.Account, msg.EventCode, msg.Group, msg.Zone);
 }
 
 void FrameProcessor::SetTimeRequest(const Route& route, std::string_view frame,

@@ -5,8 +5,8 @@
 #include <optional>
 #include <utility>
 
+#include "base/guard.hpp"
 #include "engine/frame_reader.hpp"
-#include "log/guard.hpp"
 #include "log/separated.hpp"
 #include "protocol/cipher.hpp"
 #include "protocol/crc8.hpp"
@@ -25,14 +25,12 @@ std::string_view KindText(TransportKind kind) {
 
 }  // namespace
 
-FrameProcessor::FrameProcessor(UnitTables& tables, UnitDatabase& database, StationLink& link,
-                               CommTroubleSupervisor& commTrouble, TWatchDog& watchDog,
-                               const Settings& settings, const Clock& clock, Logger& log,
-                               HostKind host, HostObserver& observer)
+FrameProcessor::FrameProcessor(UnitTables& tables, UnitDatabase& database, StationOutlet& station,
+                               TWatchDog& watchDog, const Settings& settings, const Clock& clock,
+                               Logger& log, HostKind host, HostObserver& observer)
     : tables_(tables),
       database_(database),
-      link_(link),
-      commTrouble_(commTrouble),
+      station_(station),
       watchDog_(watchDog),
       settings_(settings),
       clock_(clock),
@@ -155,7 +153,7 @@ void FrameProcessor::Process(const Route& route, std::string_view received) {
     u.Account = msg.Account;
   }
 
-  commTrouble_.Send_CommRestore_ifNeed(msg.UnitNr);
+  station_.Send_CommRestore_ifNeed(msg.UnitNr);
 
   if (Dispatch(route, frame, msg, rx)) {
     UpdateUnitRecord(msg, rx);

@@ -4,19 +4,18 @@
 #include <string>
 #include <string_view>
 
+#include "base/clock.hpp"
+#include "base/host_kind.hpp"
+#include "base/logger.hpp"
 #include "engine/rec_msg.hpp"
 #include "engine/settings.hpp"
+#include "engine/station_outlet.hpp"
 #include "engine/transport.hpp"
 #include "engine/unit_database.hpp"
 #include "engine/unit_table.hpp"
-#include "log/clock.hpp"
-#include "log/host_kind.hpp"
 #include "log/host_observer.hpp"
-#include "log/logger.hpp"
 #include "log/watch_dog.hpp"
 #include "protocol/frame_types.hpp"
-#include "station/comm_trouble_supervisor.hpp"
-#include "station/station_link.hpp"
 
 namespace talvero {
 
@@ -28,9 +27,9 @@ namespace talvero {
 // EngineLock held.
 class FrameProcessor {
  public:
-  FrameProcessor(UnitTables& tables, UnitDatabase& database, StationLink& link,
-                 CommTroubleSupervisor& commTrouble, TWatchDog& watchDog, const Settings& settings,
-                 const Clock& clock, Logger& log, HostKind host, HostObserver& observer);
+  FrameProcessor(UnitTables& tables, UnitDatabase& database, StationOutlet& station,
+                 TWatchDog& watchDog, const Settings& settings, const Clock& clock, Logger& log,
+                 HostKind host, HostObserver& observer);
   FrameProcessor(const FrameProcessor&) = delete;
   FrameProcessor& operator=(const FrameProcessor&) = delete;
 
@@ -81,8 +80,7 @@ class FrameProcessor {
 
   UnitTables& tables_;
   UnitDatabase& database_;
-  StationLink& link_;
-  CommTroubleSupervisor& commTrouble_;
+  StationOutlet& station_;
   TWatchDog& watchDog_;
   const Settings& settings_;
   const Clock& clock_;

@@ -4,7 +4,7 @@
 
 #include <fmt/format.h>
 
-#include "log/decimal.hpp"
+#include "base/decimal.hpp"
 
 namespace talvero {
 namespace {

@@ -1,8 +1,8 @@
 #include <stdexcept>
 
+#include "base/guard.hpp"
 #include "engine/frame_processor.hpp"
 #include "engine/stored_route.hpp"
-#include "log/guard.hpp"
 #include "protocol/frame_builders.hpp"
 #include "protocol/hex_text.hpp"
 

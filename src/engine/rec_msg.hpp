@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/date_time.hpp"
 #include "engine/transport.hpp"
-#include "log/date_time.hpp"
 
 namespace talvero {
 

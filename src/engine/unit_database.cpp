@@ -16,9 +16,9 @@
 
 #include <fmt/format.h>
 
+#include "base/guard.hpp"
 #include "engine/filter_text.hpp"
 #include "engine/unit_record.hpp"
-#include "log/guard.hpp"
 #include "protocol/unit_id.hpp"
 
 namespace talvero {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/host_kind.hpp"
+#include "base/logger.hpp"
 #include "engine/unit_field.hpp"
 #include "engine/unit_table.hpp"
-#include "log/host_kind.hpp"
 #include "log/host_observer.hpp"
-#include "log/logger.hpp"
 
 namespace talvero {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/date_time.hpp"
 #include "engine/unit_field.hpp"
 #include "engine/unit_table.hpp"
-#include "log/date_time.hpp"
 
 namespace talvero {
 

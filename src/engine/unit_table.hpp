@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/date_time.hpp"
 #include "engine/bounded_text.hpp"
 #include "engine/transport.hpp"
-#include "log/date_time.hpp"
 
 namespace talvero {
 

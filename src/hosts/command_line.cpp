@@ -6,7 +6,7 @@
 #include <cctype>
 #include <optional>
 
-#include "log/decimal.hpp"
+#include "base/decimal.hpp"
 
 namespace talvero {
 namespace {

@@ -35,8 +35,9 @@ ReceiverEngine::ReceiverEngine(boost::asio::io_context& io, const Clock& clock,
       database_(tables_, *log_, DatabaseOptions(options, observer, tables_.CommTrLimits)),
       supervisor_(tables_, database_, link_, clock, timers, *log_, options.host, observer,
                   settings_),
-      frames_(tables_, database_, link_, supervisor_, watchDog_, settings_, clock, *log_,
-              options.host, observer),
+      station_(link_, supervisor_, settings_),
+      frames_(tables_, database_, station_, watchDog_, settings_, clock, *log_, options.host,
+              observer),
       transports_(io, *log_, engineLock_, settings_),
       editor_(settings_, *this, *log_, options.host) {
   watchDog_.OnTimeout = [this](const std::string& key) { frames_.DeliverBufCmd(key); };

@@ -4,22 +4,23 @@
 #include <memory>
 #include <mutex>
 
+#include "base/clock.hpp"
+#include "base/host_kind.hpp"
+#include "base/timer.hpp"
 #include "config/settings_editor.hpp"
 #include "config/settings_effects.hpp"
 #include "engine/frame_processor.hpp"
 #include "engine/settings.hpp"
 #include "engine/unit_database.hpp"
 #include "engine/unit_table.hpp"
-#include "log/clock.hpp"
-#include "log/host_kind.hpp"
 #include "log/host_logger.hpp"
 #include "log/host_observer.hpp"
-#include "log/timer.hpp"
 #include "log/watch_dog.hpp"
 #include "platform/asio_serial_port.hpp"
 #include "platform/network_transports.hpp"
 #include "platform/serial_device_path.hpp"
 #include "station/comm_trouble_supervisor.hpp"
+#include "station/station_bridge.hpp"
 #include "station/station_link.hpp"
 
 namespace boost::asio {
@@ -72,6 +73,7 @@ class ReceiverEngine final : private SettingsEffects {
   StationLink link_;
   UnitDatabase database_;
   CommTroubleSupervisor supervisor_;
+  StationBridge station_;
   FrameProcessor frames_;
   NetworkTransports transports_;
   SettingsEditor editor_;

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/guard.hpp"
 #include "hosts/receiver_engine.hpp"
-#include "log/guard.hpp"
 #include "platform/asio.hpp"
 #include "platform/asio_timers.hpp"
 #include "platform/open_file_limit.hpp"

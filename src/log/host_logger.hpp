@@ -3,11 +3,11 @@
 #include <memory>
 #include <string_view>
 
-#include "log/clock.hpp"
-#include "log/host_kind.hpp"
+#include "base/clock.hpp"
+#include "base/host_kind.hpp"
+#include "base/logger.hpp"
 #include "log/host_observer.hpp"
 #include "log/log_channel.hpp"
-#include "log/logger.hpp"
 
 namespace talvero {
 

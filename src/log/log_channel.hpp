@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "log/clock.hpp"
+#include "base/clock.hpp"
 #include "log/host_observer.hpp"
 
 namespace talvero {

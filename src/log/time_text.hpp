@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "log/date_time.hpp"
+#include "base/date_time.hpp"
 
 namespace talvero {
 

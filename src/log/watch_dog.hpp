@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "log/timer.hpp"
+#include "base/timer.hpp"
 
 namespace talvero {
 

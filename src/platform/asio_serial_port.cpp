@@ -6,7 +6,7 @@
 #include <array>
 #include <deque>
 
-#include "log/guard.hpp"
+#include "base/guard.hpp"
 #include "platform/asio.hpp"
 #include "platform/chunk_assembler.hpp"
 #include "platform/serial_device_path.hpp"

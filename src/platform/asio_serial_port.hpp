@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "log/logger.hpp"
+#include "base/logger.hpp"
 #include "station/serial_port.hpp"
 
 namespace boost::asio {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "log/timer.hpp"
+#include "base/timer.hpp"
 
 namespace boost::asio {
 class io_context;

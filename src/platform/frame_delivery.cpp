@@ -1,6 +1,6 @@
 #include "platform/frame_delivery.hpp"
 
-#include "log/guard.hpp"
+#include "base/guard.hpp"
 
 namespace talvero {
 

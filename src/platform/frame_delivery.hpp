@@ -5,8 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "base/logger.hpp"
 #include "engine/transport.hpp"
-#include "log/logger.hpp"
 
 namespace talvero {
 

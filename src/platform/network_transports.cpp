@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-#include "log/guard.hpp"
+#include "base/guard.hpp"
 #include "platform/tcp_listener.hpp"
 #include "platform/udp_server.hpp"
 

@@ -4,8 +4,8 @@
 #include <mutex>
 #include <utility>
 
+#include "base/logger.hpp"
 #include "engine/settings.hpp"
-#include "log/logger.hpp"
 #include "platform/frame_delivery.hpp"
 
 namespace boost::asio {

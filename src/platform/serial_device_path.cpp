@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "log/decimal.hpp"
+#include "base/decimal.hpp"
 
 namespace talvero {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "log/clock.hpp"
+#include "base/clock.hpp"
 
 namespace talvero {
 

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "log/guard.hpp"
+#include "base/guard.hpp"
 #include "log/separated.hpp"
 
 namespace talvero {

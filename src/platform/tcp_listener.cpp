@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "log/guard.hpp"
+#include "base/guard.hpp"
 
 namespace talvero {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "log/guard.hpp"
+#include "base/guard.hpp"
 
 namespace talvero {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <stdexcept>
 
-#include "log/guard.hpp"
+#include "base/guard.hpp"
 #include "protocol/frame_types.hpp"
 #include "protocol/hex_text.hpp"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "log/logger.hpp"
+#include "base/logger.hpp"
 #include "protocol/vmpc.hpp"
 
 namespace talvero {

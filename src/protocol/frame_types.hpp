@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "log/host_kind.hpp"
+#include "base/host_kind.hpp"
 
 namespace talvero {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "log/logger.hpp"
+#include "base/logger.hpp"
 
 namespace talvero {
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-#include "log/date_time.hpp"
+#include "base/date_time.hpp"
 
 namespace talvero {
 

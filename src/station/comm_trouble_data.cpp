@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "log/decimal.hpp"
-#include "log/text_file.hpp"
+#include "base/decimal.hpp"
+#include "base/text_file.hpp"
 
 namespace talvero {
 namespace {

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/logger.hpp"
 #include "engine/unit_table.hpp"
-#include "log/logger.hpp"
 
 namespace talvero {
 

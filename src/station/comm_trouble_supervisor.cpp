@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "log/guard.hpp"
+#include "base/guard.hpp"
 #include "log/separated.hpp"
 #include "protocol/hex_text.hpp"
 #include "protocol/unit_id.hpp"

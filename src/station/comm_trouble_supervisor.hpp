@@ -5,15 +5,15 @@
 #include <memory>
 #include <string_view>
 
+#include "base/clock.hpp"
+#include "base/date_time.hpp"
+#include "base/host_kind.hpp"
+#include "base/logger.hpp"
+#include "base/timer.hpp"
 #include "engine/settings.hpp"
 #include "engine/unit_field.hpp"
 #include "engine/unit_table.hpp"
-#include "log/clock.hpp"
-#include "log/date_time.hpp"
-#include "log/host_kind.hpp"
 #include "log/host_observer.hpp"
-#include "log/logger.hpp"
-#include "log/timer.hpp"
 #include "station/station_link.hpp"
 
 namespace talvero {

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "log/guard.hpp"
+#include "base/guard.hpp"
 
 namespace talvero {
 

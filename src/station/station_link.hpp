@@ -5,13 +5,13 @@
 #include <memory>
 #include <string_view>
 
+#include "base/clock.hpp"
+#include "base/date_time.hpp"
+#include "base/host_kind.hpp"
+#include "base/logger.hpp"
+#include "base/timer.hpp"
 #include "engine/settings.hpp"
-#include "log/clock.hpp"
-#include "log/date_time.hpp"
-#include "log/host_kind.hpp"
 #include "log/host_observer.hpp"
-#include "log/logger.hpp"
-#include "log/timer.hpp"
 #include "station/serial_port.hpp"
 #include "station/station_line.hpp"
 #include "station/station_queue.hpp"

@@ -11,14 +11,15 @@
 #include <string_view>
 #include <vector>
 
+#include "base/host_kind.hpp"
 #include "engine/frame_processor.hpp"
 #include "engine/settings.hpp"
 #include "engine/unit_database.hpp"
 #include "engine/unit_record.hpp"
 #include "engine/unit_table.hpp"
-#include "log/host_kind.hpp"
 #include "log/watch_dog.hpp"
 #include "station/comm_trouble_supervisor.hpp"
+#include "station/station_bridge.hpp"
 #include "station/station_link.hpp"
 #include "support/fake_serial_port.hpp"
 #include "support/fake_transport.hpp"
@@ -40,9 +41,9 @@ struct FrameEngine {
         database(tables, log, {host, (dir.path() / "Talvero.db").string(), nullptr, {}}),
         link(port, time, time, log, host, observer, settings),
         commTrouble(tables, database, link, time, time, log, host, observer, settings),
+        station(link, commTrouble, settings),
         watchDog(time),
-        processor(tables, database, link, commTrouble, watchDog, settings, time, log, host,
-                  observer) {
+        processor(tables, database, station, watchDog, settings, time, log, host, observer) {
     if (!database.ConnDB() || !database.ReadDB_and_FillU_onStartUp({15, 60, 240})) {
       throw std::runtime_error("the unit database did not load");
     }
@@ -75,6 +76,7 @@ struct FrameEngine {
   FakeSerialPort port;
   StationLink link;
   CommTroubleSupervisor commTrouble;
+  StationBridge station;
   TWatchDog watchDog;
   FrameProcessor processor;
 };

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "log/date_time.hpp"
+#include "base/date_time.hpp"
 #include "support/bytes.hpp"
 #include "support/virtual_time.hpp"
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "log/logger.hpp"
+#include "base/logger.hpp"
 
 namespace talvero::testing {
 

@@ -5,8 +5,8 @@
 #include <map>
 #include <memory>
 
-#include "log/clock.hpp"
-#include "log/timer.hpp"
+#include "base/clock.hpp"
+#include "base/timer.hpp"
 
 namespace talvero::testing {
 

@@ -1,4 +1,4 @@
-#include "common/load_run.hpp"
+#include "unit_sim/load_run.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "common/send_report.hpp"
+#include "unit_sim/send_report.hpp"
 
 #include <gtest/gtest.h>
 

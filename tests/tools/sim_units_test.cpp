@@ -1,4 +1,4 @@
-#include "common/sim_units.hpp"
+#include "unit_sim/sim_units.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "common/station_input.hpp"
+#include "station_sim/station_input.hpp"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 
-#include "common/station_line_tracker.hpp"
 #include "station/station_line.hpp"
+#include "station_sim/station_line_tracker.hpp"
 
 namespace talvero {
 namespace {

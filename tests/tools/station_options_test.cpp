@@ -1,4 +1,4 @@
-#include "common/station_options.hpp"
+#include "station_sim/station_options.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "common/station_session.hpp"
+#include "station_sim/station_session.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <random>
 
-#include "common/latency_stats.hpp"
-#include "common/rate_pacer.hpp"
+#include "unit_sim/latency_stats.hpp"
+#include "unit_sim/rate_pacer.hpp"
 
 namespace talvero {
 namespace {

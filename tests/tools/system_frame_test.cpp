@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "common/unit_frames.hpp"
 #include "protocol/crc8.hpp"
 #include "protocol/frame_builders.hpp"
 #include "protocol/seal_frame.hpp"
@@ -11,6 +10,7 @@
 #include "support/frame_time.hpp"
 #include "support/recording_logger.hpp"
 #include "support/virtual_time.hpp"
+#include "unit_sim/unit_frames.hpp"
 
 namespace talvero {
 namespace {

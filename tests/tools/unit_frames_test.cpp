@@ -1,4 +1,4 @@
-#include "common/unit_frames.hpp"
+#include "unit_sim/unit_frames.hpp"
 
 #include <gtest/gtest.h>
 

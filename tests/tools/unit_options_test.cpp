@@ -1,4 +1,4 @@
-#include "common/unit_options.hpp"
+#include "unit_sim/unit_options.hpp"
 
 #include <gtest/gtest.h>
 

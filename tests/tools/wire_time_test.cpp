@@ -1,4 +1,4 @@
-#include "common/wire_time.hpp"
+#include "station_sim/wire_time.hpp"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <utility>
 
+#include "base/decimal.hpp"
 #include "common/usage_error.hpp"
-#include "log/decimal.hpp"
 
 namespace talvero {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "log/date_time.hpp"
-#include "log/logger.hpp"
+#include "base/date_time.hpp"
+#include "base/logger.hpp"
 #include "protocol/frame_types.hpp"
 
 namespace talvero {

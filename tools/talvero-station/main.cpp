@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "common/serial_line.hpp"
-#include "common/station_options.hpp"
-#include "common/station_report.hpp"
-#include "common/station_session.hpp"
 #include "common/usage_error.hpp"
+#include "station_sim/serial_line.hpp"
+#include "station_sim/station_options.hpp"
+#include "station_sim/station_report.hpp"
+#include "station_sim/station_session.hpp"
 
 namespace talvero {
 namespace {

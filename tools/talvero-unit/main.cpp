@@ -8,15 +8,15 @@
 #include <system_error>
 #include <vector>
 
-#include "common/capturing_logger.hpp"
-#include "common/load_report.hpp"
-#include "common/load_run.hpp"
-#include "common/send_report.hpp"
-#include "common/single_shot.hpp"
-#include "common/unit_options.hpp"
 #include "common/usage_error.hpp"
 #include "platform/open_file_limit.hpp"
 #include "platform/system_clock.hpp"
+#include "unit_sim/capturing_logger.hpp"
+#include "unit_sim/load_report.hpp"
+#include "unit_sim/load_run.hpp"
+#include "unit_sim/send_report.hpp"
+#include "unit_sim/single_shot.hpp"
+#include "unit_sim/unit_options.hpp"
 
 namespace talvero {
 namespace {
