@@ -25,7 +25,7 @@ int LastError() {
   return errno != 0 ? errno : EIO;
 }
 
-bool WriteAll(std::FILE* file, const std::string& text) {
+bool WriteAll(std::FILE* file, std::string_view text) {
   return std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
          ::fsync(::fileno(file)) == 0;
 }
@@ -75,6 +75,10 @@ void ReplaceFileWithLines(const std::filesystem::path& path,
     text += line;
     text += "\r\n";
   }
+  ReplaceFileWith(path, text);
+}
+
+void ReplaceFileWith(const std::filesystem::path& path, std::string_view text) {
   std::filesystem::path fresh = path;
   fresh += ".tmp";
   std::FILE* file = std::fopen(fresh.c_str(), "wb");

@@ -14,9 +14,12 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 // very end opens no further line. The views point into text.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
-// Writes the lines, each ended by CR LF, into a file beside the old one and
-// then puts it in its place, so a failed write leaves the old file whole.
-// Throws when the file cannot be written.
+// Writes the bytes into a file beside the old one and then puts it in its
+// place, so a failed write leaves the old file whole. Throws when the file
+// cannot be written.
+void ReplaceFileWith(const std::filesystem::path& path, std::string_view bytes);
+
+// ReplaceFileWith of the lines, each ended by CR LF.
 void ReplaceFileWithLines(const std::filesystem::path& path, const std::vector<std::string>& lines);
 
 }  // namespace talvero

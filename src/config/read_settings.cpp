@@ -5,6 +5,7 @@
 
 #include "base/guard.hpp"
 #include "base/text_file.hpp"
+#include "base/trim.hpp"
 #include "config/save_settings.hpp"
 #include "config/setting_value.hpp"
 #include "config/settings_lines.hpp"
@@ -14,7 +15,7 @@ namespace {
 
 bool FlagIsOn(const std::array<std::string, kSettingKeyCount>& values, SettingKey key) {
   const SettingDef& def = SettingDefOf(key);
-  return ValidateSetting(def, TrimSettingText(values[static_cast<size_t>(key)])).number == 1;
+  return ValidateSetting(def, TrimText(values[static_cast<size_t>(key)])).number == 1;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "base/guard.hpp"
 #include "base/text_file.hpp"
+#include "base/trim.hpp"
 #include "config/setting_value.hpp"
 #include "config/settings_lines.hpp"
 
@@ -17,7 +18,7 @@ namespace {
 
 // A line break inside a value would turn into a line of its own in the file.
 std::string_view SavableValue(const SettingsGridRow& row, std::string_view value) {
-  const std::string_view trimmed = TrimSettingText(value);
+  const std::string_view trimmed = TrimText(value);
   if (trimmed.find_first_of("\r\n") != std::string_view::npos) {
     throw std::invalid_argument(
         fmt::format("the value of {} holds a line break", SettingDefOf(row.key).name));

@@ -4,23 +4,16 @@
 
 #include <limits>
 
+#include "base/trim.hpp"
+
 namespace talvero {
 namespace {
-
-bool IsControl(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte < 0x20 || byte == 0x7F;
-}
-
-bool IsBlankOrControl(char c) {
-  return c == ' ' || IsControl(c);
-}
 
 // A device name never holds a control character, and a "/" would lead the
 // name out of the device folder.
 bool IsUsableName(std::string_view name) {
   for (const char c : name) {
-    if (IsControl(c) || c == '/') {
+    if (IsControlChar(c) || c == '/') {
       return false;
     }
   }
@@ -32,16 +25,6 @@ SettingCheck Fallback(const SettingDef& def) {
 }
 
 }  // namespace
-
-std::string_view TrimSettingText(std::string_view text) {
-  while (!text.empty() && IsBlankOrControl(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlankOrControl(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
 
 int32_t ParseSettingInt(std::string_view text) {
   if (text.empty()) {

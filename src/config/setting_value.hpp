@@ -8,10 +8,6 @@
 
 namespace talvero {
 
-// Without the blanks and control characters (bytes up to 0x20, and 0x7F) at
-// both ends.
-std::string_view TrimSettingText(std::string_view text);
-
 // The text as a decimal integer; -1 when it is none. Only the digits 0..9 make
 // an integer: a sign, a hexadecimal prefix, a blank inside or a value above
 // 2147483647 give -1, as no setting admits a negative number.

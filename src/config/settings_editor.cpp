@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "base/guard.hpp"
+#include "base/trim.hpp"
 #include "config/setting_table.hpp"
 #include "config/setting_value.hpp"
 
@@ -31,7 +32,7 @@ CheckSetResult SettingsEditor::CheckSetValue(int index, std::string_view text) {
   CheckSetResult result;
   Guarded(log_, "CheckSetValue", [&] {
     const SettingKey key = EngineSettingKey(index);
-    const SettingCheck check = ValidateSetting(SettingDefOf(key), TrimSettingText(text));
+    const SettingCheck check = ValidateSetting(SettingDefOf(key), TrimText(text));
     Apply(key, check);
     result = {check.valid, check.text};
   });

@@ -48,11 +48,11 @@ bool FrameProcessor::CanReachNow(uint16_t unit, const std::string& key) const {
   if (!HasRoute(u.UdpPeer)) {
     return true;
   }
-  if (lastUnitText_ != key) {
-    return false;
-  }
-  // Any datagram moves the UDP binding, also one that failed the checksum test
-  // and so left LastUnitText alone: only the unit's own address may get the command.
+  return lastUnitText_ == key && UdpBindingAddresses(unit);
+}
+
+bool FrameProcessor::UdpBindingAddresses(uint16_t unit) const {
+  const TUnitStruct& u = tables_.UnitTable[unit];
   const Route binding = u.UdpPeer.lock();
   return binding && binding->PeerAddress() == u.IP && binding->PeerPort() == u.Port;
 }

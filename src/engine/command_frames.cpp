@@ -32,11 +32,15 @@ std::string SealCommand(std::string frame, uint16_t unit, UnitTables& tables,
                    settings.EncryptionKey, log);
 }
 
-std::string SetTimeCommand(uint16_t unit, TDateTime now, UnitTables& tables,
-                           const Settings& settings, Logger& log) {
+std::string SetTimeFrame(uint16_t unit, TDateTime now, Logger& log) {
   std::string frame = cmdID_to_cmdss(kSetTimeCmdLength, kSetTimeCmdCode, unit, log);
   PutTimeBytes(frame, kSetTimeBytesOffset, now);
-  return SealCommand(std::move(frame), unit, tables, settings, log);
+  return frame;
+}
+
+std::string SetTimeCommand(uint16_t unit, TDateTime now, UnitTables& tables,
+                           const Settings& settings, Logger& log) {
+  return SealCommand(SetTimeFrame(unit, now, log), unit, tables, settings, log);
 }
 
 }  // namespace talvero

@@ -27,6 +27,9 @@ std::string cmdID_to_cmdss(size_t length, uint8_t code, uint16_t unit, Logger& l
 std::string SealCommand(std::string frame, uint16_t unit, UnitTables& tables,
                         const Settings& settings, Logger& log);
 
+// "Set Time" for the unit with the time now, before sealing.
+std::string SetTimeFrame(uint16_t unit, TDateTime now, Logger& log);
+
 // "Set Time" for the unit with the time now, sealed and ready to send.
 std::string SetTimeCommand(uint16_t unit, TDateTime now, UnitTables& tables,
                            const Settings& settings, Logger& log);

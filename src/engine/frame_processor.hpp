@@ -55,6 +55,10 @@ class FrameProcessor {
 
   // Desktop host: the UnitText of the last frame that passed the checksum test.
   const std::string& LastUnitText() const { return lastUnitText_; }
+  // The UDP binding addresses the unit's own address and port. Any datagram
+  // moves the binding, also one that failed the checksum test and so left
+  // LastUnitText alone: only then does a datagram sent now reach this unit.
+  bool UdpBindingAddresses(uint16_t unit) const;
 
  private:
   void Process(const Route& route, std::string_view received);

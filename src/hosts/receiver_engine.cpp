@@ -28,6 +28,7 @@ UnitDatabase::Options DatabaseOptions(const ReceiverEngine::Options& options,
 ReceiverEngine::ReceiverEngine(boost::asio::io_context& io, const Clock& clock,
                                TimerFactory& timers, HostObserver& observer, const Options& options)
     : clock_(clock),
+      host_(options.host),
       log_(MakeHostLogger(options.host, clock, observer)),
       watchDog_(timers),
       serialPort_(io, *log_, options.devDir),
@@ -38,6 +39,8 @@ ReceiverEngine::ReceiverEngine(boost::asio::io_context& io, const Clock& clock,
       station_(link_, supervisor_, settings_),
       frames_(tables_, database_, station_, watchDog_, settings_, clock, *log_, options.host,
               observer),
+      commands_(tables_, frames_, custom_, settings_, clock, *log_, observer),
+      operator_(commands_, database_, tables_, settings_, adminPassword_, observer),
       transports_(io, *log_, engineLock_, settings_),
       editor_(settings_, *this, *log_, options.host) {
   watchDog_.OnTimeout = [this](const std::string& key) { frames_.DeliverBufCmd(key); };
@@ -52,6 +55,9 @@ ReceiverEngine::~ReceiverEngine() {
 bool ReceiverEngine::StartUp() {
   log_->LogApplicationStarted();
   supervisor_.SetStartTime(clock_.Now());
+  if (host_ == HostKind::Desktop) {
+    custom_.AppendCustomCmdToPopupMenu(ExeFolder() + std::string(kCustomCommandsFileName), *log_);
+  }
   const std::string settingsPath = ExeFolder() + std::string(kSettingsFileName);
   RewriteSettingsFile_Old2New(settingsPath, *log_);
   ReadSettings(editor_, settingsPath);

@@ -9,10 +9,14 @@
 #include "base/timer.hpp"
 #include "config/settings_editor.hpp"
 #include "config/settings_effects.hpp"
+#include "engine/custom_commands.hpp"
 #include "engine/frame_processor.hpp"
 #include "engine/settings.hpp"
+#include "engine/unit_commands.hpp"
 #include "engine/unit_database.hpp"
 #include "engine/unit_table.hpp"
+#include "hosts/admin_password.hpp"
+#include "hosts/operator_commands.hpp"
 #include "log/host_logger.hpp"
 #include "log/host_observer.hpp"
 #include "log/watch_dog.hpp"
@@ -54,6 +58,11 @@ class ReceiverEngine final : private SettingsEffects {
   void Stop();
 
   HostLogger& Log() { return *log_; }
+  // Desktop host: the commands of the grid's menu, and the custom commands
+  // read at start-up.
+  OperatorCommands& Operator() { return operator_; }
+  UnitCommands& Commands() { return commands_; }
+  const CustomCommands& Custom() const { return custom_; }
 
  private:
   bool StartUpCompleted() const override { return transports_.Started(); }
@@ -64,6 +73,7 @@ class ReceiverEngine final : private SettingsEffects {
   void ChangeCommTrDefault(int level, std::optional<int32_t> value) override;
 
   const Clock& clock_;
+  HostKind host_;
   std::unique_ptr<HostLogger> log_;
   std::mutex engineLock_;
   UnitTables tables_;
@@ -75,6 +85,10 @@ class ReceiverEngine final : private SettingsEffects {
   CommTroubleSupervisor supervisor_;
   StationBridge station_;
   FrameProcessor frames_;
+  CustomCommands custom_;
+  UnitCommands commands_;
+  AdminPasswordFile adminPassword_;
+  OperatorCommands operator_;
   NetworkTransports transports_;
   SettingsEditor editor_;
 };
