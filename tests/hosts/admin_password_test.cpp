@@ -127,6 +127,12 @@ TEST_F(AdminPasswordTest, FilesOfEveryOtherWriterReadTheirFirstLine) {
     testing::WriteFile(path(), c.bytes);
     EXPECT_EQ(file.ReadStored(), c.password) << c.bytes;
   }
+  std::string binary;
+  for (int i = 0; i < 256; ++i) {
+    binary.push_back(static_cast<char>(i));
+  }
+  testing::WriteFile(path(), binary);
+  EXPECT_EQ(file.ReadStored(), ScramblePassword(binary.substr(0, 10), PasswordKey));
 }
 
 TEST_F(AdminPasswordTest, AFileOrFolderThatCannotBeUsedIsAFailureWithItsText) {
