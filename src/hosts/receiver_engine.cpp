@@ -2,6 +2,8 @@
 
 #include "config/read_settings.hpp"
 #include "config/rewrite_settings_file.hpp"
+#include "config/save_settings.hpp"
+#include "config/settings_grid_edit.hpp"
 #include "config/settings_lines.hpp"
 #include "log/exe_folder.hpp"
 #include "station/comm_trouble_data.hpp"
@@ -21,6 +23,10 @@ UnitDatabase::Options DatabaseOptions(const ReceiverEngine::Options& options,
     db.loadCommTrData = [&limits] { LoadCommTrData(kCommTrDataPath, limits); };
   }
   return db;
+}
+
+std::string SettingsPath() {
+  return ExeFolder() + std::string(kSettingsFileName);
 }
 
 }  // namespace
@@ -58,9 +64,11 @@ bool ReceiverEngine::StartUp() {
   if (host_ == HostKind::Desktop) {
     custom_.AppendCustomCmdToPopupMenu(ExeFolder() + std::string(kCustomCommandsFileName), *log_);
   }
-  const std::string settingsPath = ExeFolder() + std::string(kSettingsFileName);
+  const std::string settingsPath = SettingsPath();
   RewriteSettingsFile_Old2New(settingsPath, *log_);
-  ReadSettings(editor_, settingsPath);
+  if (std::optional<SettingsRead> read = ReadSettings(editor_, settingsPath)) {
+    shown_ = read->shown;
+  }
   if (!database_.ConnDB() || !database_.ReadDB_and_FillU_onStartUp(CommTrDefaults(settings_))) {
     return false;
   }
@@ -73,11 +81,29 @@ bool ReceiverEngine::StartUp() {
 }
 
 void ReceiverEngine::Stop() {
-  if (const size_t unsent = link_.UnsentLineCount(); unsent > 0) {
+  if (host_ == HostKind::Desktop) {
+    SaveCommTrData(kCommTrDataPath, tables_.CommTrLimits, CommTrDefaults(settings_), *log_);
+  } else if (const size_t unsent = link_.UnsentLineCount(); unsent > 0) {
     log_->LogAllMsg(UnsentLinesNote(unsent));
   }
   transports_.Stop();
   log_->LogApplicationClosed();
+}
+
+void ReceiverEngine::EditSetting(size_t row, std::string_view typed) {
+  shown_ = PostSettingEdit(editor_, SettingsPath(), shown_, row, typed);
+}
+
+void ReceiverEngine::SetPlaySounds(bool on) {
+  shown_.playSounds = on;
+  SaveSettings(SettingsPath(), shown_, *log_);
+}
+
+void ReceiverEngine::EditCommTrLimit(uint16_t unit, int level, int32_t minutes) {
+  // The grid's threshold fields hold 16 bits; anything else is ignored.
+  if (Started() && level >= 1 && level <= 3 && minutes >= 0 && minutes <= 0xFFFF) {
+    tables_.CommTrLimits[unit][static_cast<size_t>(level - 1)] = minutes;
+  }
 }
 
 void ReceiverEngine::ActivateSrvPort(bool force) {

@@ -9,6 +9,7 @@
 #include "base/timer.hpp"
 #include "config/settings_editor.hpp"
 #include "config/settings_effects.hpp"
+#include "config/settings_grid.hpp"
 #include "engine/custom_commands.hpp"
 #include "engine/frame_processor.hpp"
 #include "engine/settings.hpp"
@@ -54,7 +55,9 @@ class ReceiverEngine final : private SettingsEffects {
   // database; only when that loads: the transports, the first heartbeat and the
   // timers. Returns whether the receiver listens.
   bool StartUp();
-  // The unsent-lines note when lines would be lost, then "Application closed\r\n".
+  // Service host: the unsent-lines note when lines would be lost. Desktop host:
+  // the per-unit thresholds saved and the background writer stopped, a failure
+  // of either written to "Errors". Then "Application closed\r\n".
   void Stop();
 
   HostLogger& Log() { return *log_; }
@@ -63,6 +66,23 @@ class ReceiverEngine final : private SettingsEffects {
   OperatorCommands& Operator() { return operator_; }
   UnitCommands& Commands() { return commands_; }
   const CustomCommands& Custom() const { return custom_; }
+  const AdminPasswordFile& AdminPassword() const { return adminPassword_; }
+
+  // What the monitor shows and edits.
+  bool Started() const { return transports_.Started(); }
+  TDateTime StartTime() const { return supervisor_.StartTime(); }
+  UnitTables& Tables() { return tables_; }
+  const StationQueue& Queue() const { return link_.Queue(); }
+  UnitDatabase& Database() { return database_; }
+  // The settings grid and its check boxes as last read or edited.
+  const ShownSettings& Shown() const { return shown_; }
+  // Desktop host: an edit of the settings grid's row (ignored before start-up).
+  void EditSetting(size_t row, std::string_view typed);
+  // Desktop host: "Play Sounds" ticked or cleared; the file is saved at once.
+  void SetPlaySounds(bool on);
+  // Desktop host: a "Comm Tr." cell edited after start-up; level 1..3, minutes
+  // 0..65535, anything else ignored.
+  void EditCommTrLimit(uint16_t unit, int level, int32_t minutes);
 
  private:
   bool StartUpCompleted() const override { return transports_.Started(); }
@@ -91,6 +111,7 @@ class ReceiverEngine final : private SettingsEffects {
   OperatorCommands operator_;
   NetworkTransports transports_;
   SettingsEditor editor_;
+  ShownSettings shown_;
 };
 
 }  // namespace talvero

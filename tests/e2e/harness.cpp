@@ -1,12 +1,9 @@
 #include "e2e/harness.hpp"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -19,14 +16,6 @@ extern char** environ;
 
 namespace talvero::e2e {
 namespace {
-
-sockaddr_in Loopback(uint16_t port) {
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return addr;
-}
 
 bool Readable(int fd, std::chrono::milliseconds timeout) {
   pollfd p{fd, POLLIN, 0};
@@ -44,28 +33,6 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
-}
-
-uint16_t FreePort() {
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    const int tcp = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr = Loopback(0);
-    socklen_t len = sizeof addr;
-    bind(tcp, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    getsockname(tcp, reinterpret_cast<sockaddr*>(&addr), &len);
-    const uint16_t port = ntohs(addr.sin_port);
-    const int udp = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in any{};
-    any.sin_family = AF_INET;
-    any.sin_port = htons(port);
-    const bool udpFree = bind(udp, reinterpret_cast<sockaddr*>(&any), sizeof any) == 0;
-    close(udp);
-    close(tcp);
-    if (udpFree) {
-      return port;
-    }
-  }
-  throw std::runtime_error("no free port");
 }
 
 Receiver::Receiver(const std::vector<std::string>& args, const std::filesystem::path& stderrFile,
@@ -206,39 +173,6 @@ void StationPty::Write(const std::string& bytes) {
   if (write(master_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
     throw std::runtime_error("cannot write to the pseudo-terminal");
   }
-}
-
-UnitSocket::UnitSocket(Kind kind, uint16_t port) {
-  fd_ = socket(AF_INET, kind == Kind::Tcp ? SOCK_STREAM : SOCK_DGRAM, 0);
-  const sockaddr_in addr = Loopback(port);
-  if (connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
-    close(fd_);
-    fd_ = -1;
-  }
-}
-
-UnitSocket::~UnitSocket() {
-  if (fd_ >= 0) {
-    close(fd_);
-  }
-}
-
-void UnitSocket::Send(const std::string& frame) {
-  if (send(fd_, frame.data(), frame.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(frame.size())) {
-    throw std::runtime_error("cannot send the frame");
-  }
-}
-
-std::optional<std::string> UnitSocket::Receive(std::chrono::milliseconds timeout) {
-  if (fd_ < 0 || !Readable(fd_, timeout)) {
-    return std::nullopt;
-  }
-  char buffer[8192];
-  const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
-  if (n <= 0) {
-    return std::nullopt;
-  }
-  return std::string(buffer, static_cast<size_t>(n));
 }
 
 }  // namespace talvero::e2e

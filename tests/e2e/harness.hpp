@@ -10,16 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "support/unit_socket.hpp"
+
 namespace talvero::e2e {
+
+using testing::FreePort;
+using testing::UnitSocket;
 
 using namespace std::chrono_literals;
 
 // Polls until the condition holds or the time is up.
 bool WaitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
-
-// A free port on 127.0.0.1 for both TCP and UDP at the moment of asking.
-uint16_t FreePort();
 
 // The real talvero executable, started with arguments, stopped with SIGTERM.
 class Receiver {
@@ -61,25 +63,6 @@ class StationPty {
   int master_ = -1;
   int slave_ = -1;
   std::string pending_;
-};
-
-// A unit talking over TCP or UDP to 127.0.0.1.
-class UnitSocket {
- public:
-  enum class Kind { Tcp, Udp };
-  UnitSocket(Kind kind, uint16_t port);
-  ~UnitSocket();
-  UnitSocket(const UnitSocket&) = delete;
-  UnitSocket& operator=(const UnitSocket&) = delete;
-
-  bool connected() const { return fd_ >= 0; }
-  void Send(const std::string& frame);
-  // One answer (a read or a datagram), or nothing when none comes in time.
-  std::optional<std::string> Receive(
-      std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
-
- private:
-  int fd_ = -1;
 };
 
 }  // namespace talvero::e2e

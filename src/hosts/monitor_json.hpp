@@ -1,0 +1,28 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <vector>
+
+#include "config/settings_grid.hpp"
+#include "engine/command_step.hpp"
+#include "hosts/grid_menu.hpp"
+#include "hosts/grid_rows.hpp"
+
+namespace talvero {
+
+// The monitor's data as the page reads it.
+nlohmann::json ToJson(const GridRow& row);
+nlohmann::json ToJson(const std::vector<MenuEntry>& menu);
+// A step of a command, without its pending command (which stays here);
+// dialog is the number the page answers the dialog with, 0 for none.
+nlohmann::json ToJson(const CommandStep& step, int64_t dialog, bool playSounds);
+nlohmann::json SettingsJson(const ShownSettings& shown, const std::vector<std::string>& ports);
+nlohmann::json ColumnsJson();
+
+// {"named": "Get Ping"}, {"custom": 3} or {"delete": true}; nothing for any
+// other shape.
+std::optional<MenuAction> MenuActionOfJson(const nlohmann::json& action);
+
+}  // namespace talvero
