@@ -63,8 +63,8 @@ std::optional<T> Field(const json& request, std::string_view key) {
 }
 
 json WithReq(json message, const json& request) {
-  if (const auto req = request.find("req"); req != request.end() && req->is_number_integer()) {
-    message["req"] = *req;
+  if (const auto id = request.find("id"); id != request.end() && id->is_number_integer()) {
+    message["id"] = *id;
   }
   return message;
 }
@@ -88,7 +88,7 @@ MonitorHub::MonitorHub(ReceiverEngine& engine, MonitorState& state, PageOutlet& 
   push_ = timers_.MakeTimer(TimerKind::OneShot, [this] { Push(); });
   autoClear_ = timers_.MakeTimer(TimerKind::Periodic, [this] {
     if (state_.AutoClearAllMsg()) {
-      Broadcast({{"ev", "viewCleared"},
+      Broadcast({{"type", "viewCleared"},
                  {"channel", "all"},
                  {"view", ViewJson(state_.View(ViewChannel::AllMsg), kHelloLines)}});
     }
@@ -108,7 +108,7 @@ void MonitorHub::Open(PageId page) {
     const auto it = pages_.find(page);
     if (it != pages_.end()) {
       it->second.rows = FilteredUnits(engine_.Tables(), it->second.filter);
-      Send(page, {{"ev", "grid"}, {"count", it->second.rows.size()}, {"reset", true}});
+      Send(page, {{"type", "grid"}, {"count", it->second.rows.size()}, {"reset", true}});
     }
   });
   Send(page, Hello(state));
@@ -118,25 +118,24 @@ void MonitorHub::Closed(PageId page) {
   pages_.erase(page);
 }
 
-void MonitorHub::Message(PageId page, std::string_view text) {
+void MonitorHub::Message(PageId page, const json& request) {
   const auto it = pages_.find(page);
   if (it == pages_.end()) {
     return;
   }
-  const json request = json::parse(text, nullptr, false);
-  if (!request.is_object() || !request.contains("op") || !request["op"].is_string()) {
-    Send(page, {{"ev", "error"}, {"text", "not a request"}});
+  if (!request.is_object() || !request.contains("type") || !request["type"].is_string()) {
+    Send(page, {{"type", "error"}, {"error", "not a request"}});
     return;
   }
   try {
     Handle(page, it->second, request);
   } catch (const std::exception& e) {
-    Send(page, WithReq({{"ev", "error"}, {"text", e.what()}}, request));
+    Send(page, WithReq({{"type", "error"}, {"error", e.what()}}, request));
   }
 }
 
 void MonitorHub::Handle(PageId page, Page& state, const json& request) {
-  const std::string op = request["op"].get<std::string>();
+  const std::string op = request["type"].get<std::string>();
   if (op == "rows") {
     Send(page, WithReq(Rows(state, request), request));
   } else if (op == "filter") {
@@ -147,7 +146,7 @@ void MonitorHub::Handle(PageId page, Page& state, const json& request) {
     Answer(page, state, request);
   } else if (op == "cmdList") {
     const int64_t unit = Field<int64_t>(request, "unit").value_or(-1);
-    Send(page, WithReq({{"ev", "cmdList"},
+    Send(page, WithReq({{"type", "cmdList"},
                         {"unit", unit},
                         {"names", engine_.Commands().CmdBufferNames(unit)}},
                        request));
@@ -184,12 +183,12 @@ void MonitorHub::Handle(PageId page, Page& state, const json& request) {
   } else if (op == "passwordWindow") {
     try {
       const AdminPasswordFile::ChangeWindow window = engine_.AdminPassword().OpenChangeWindow();
-      Send(page, WithReq({{"ev", "passwordWindow"},
+      Send(page, WithReq({{"type", "passwordWindow"},
                           {"preset", window.currentPreset},
                           {"focusNew", window.focusNewPassword}},
                          request));
     } catch (const std::exception& e) {
-      Send(page, WithReq({{"ev", "passwordWindow"}, {"failed", e.what()}}, request));
+      Send(page, WithReq({{"type", "passwordWindow"}, {"failed", e.what()}}, request));
     }
   } else if (op == "passwordChange") {
     const PasswordChangeAnswer answer =
@@ -198,7 +197,7 @@ void MonitorHub::Handle(PageId page, Page& state, const json& request) {
     const std::string_view box = answer.box == PasswordChangeAnswer::Box::Error     ? "error"
                                  : answer.box == PasswordChangeAnswer::Box::Warning ? "warning"
                                                                                     : "information";
-    Send(page, WithReq({{"ev", "passwordAnswer"},
+    Send(page, WithReq({{"type", "passwordAnswer"},
                         {"box", box},
                         {"text", answer.text},
                         {"close", answer.close}},
@@ -207,7 +206,7 @@ void MonitorHub::Handle(PageId page, Page& state, const json& request) {
     const std::string caption = Field<std::string>(request, "lang").value_or("");
     if (const std::optional<HelpLanguage> language = HelpLanguageOfCaption(caption)) {
       const HelpChoice choice = ChooseHelp(*language);
-      json reply = {{"ev", "help"}};
+      json reply = {{"type", "help"}};
       if (choice.file) {
         reply["url"] = "/help/" + caption;
       } else {
@@ -217,7 +216,7 @@ void MonitorHub::Handle(PageId page, Page& state, const json& request) {
     }
   } else if (op == "close") {
     state.closeAsked = true;
-    Send(page, WithReq({{"ev", "question"}, {"box", CloseQuestion(engine_.Queue())}}, request));
+    Send(page, WithReq({{"type", "question"}, {"box", CloseQuestion(engine_.Queue())}}, request));
   } else if (op == "closeAnswer") {
     const bool yes = Field<bool>(request, "yes").value_or(false) && state.closeAsked;
     state.closeAsked = false;
@@ -225,14 +224,14 @@ void MonitorHub::Handle(PageId page, Page& state, const json& request) {
       close_();
     }
   } else {
-    Send(page, WithReq({{"ev", "error"}, {"text", "unknown op"}}, request));
+    Send(page, WithReq({{"type", "error"}, {"error", "unknown request"}}, request));
   }
 }
 
 json MonitorHub::Hello(const Page& state) const {
   const ShownSettings& shown = engine_.Shown();
   return {
-      {"ev", "hello"},
+      {"type", "hello"},
       {"title", kTitle},
       {"appStarted", DateTimeText(engine_.StartTime())},
       {"started", engine_.Started()},
@@ -260,26 +259,26 @@ json MonitorHub::Rows(const Page& state, const json& request) const {
   for (int64_t i = first; i < first + count && i < static_cast<int64_t>(state.rows.size()); ++i) {
     rows.push_back(ToJson(MakeGridRow(engine_.Tables(), state.rows[static_cast<size_t>(i)], now)));
   }
-  return {{"ev", "rows"}, {"first", first}, {"count", state.rows.size()}, {"rows", rows}};
+  return {{"type", "rows"}, {"first", first}, {"count", state.rows.size()}, {"rows", rows}};
 }
 
 void MonitorHub::Command(PageId page, Page& state, const json& request) {
   const std::optional<MenuAction> action =
       request.contains("action") ? MenuActionOfJson(request["action"]) : std::nullopt;
   if (!action) {
-    Send(page, WithReq({{"ev", "error"}, {"text", "no such menu item"}}, request));
+    Send(page, WithReq({{"type", "error"}, {"error", "no such menu item"}}, request));
     return;
   }
   const CommandStep step =
       engine_.Operator().Start(*action, Field<int64_t>(request, "unit").value_or(-1),
                                Field<bool>(request, "ctrl").value_or(false));
-  Reply(page, request, {{"ev", "step"}}, state, step);
+  Reply(page, request, {{"type", "step"}}, state, step);
 }
 
 void MonitorHub::Answer(PageId page, Page& state, const json& request) {
   const auto it = state.dialogs.find(Field<int64_t>(request, "dialog").value_or(0));
   if (it == state.dialogs.end()) {
-    Send(page, WithReq({{"ev", "step"}, {"kind", "nothing"}}, request));
+    Send(page, WithReq({{"type", "step"}, {"kind", "nothing"}}, request));
     return;
   }
   const PendingCommand pending = std::move(it->second);
@@ -299,7 +298,7 @@ void MonitorHub::Answer(PageId page, Page& state, const json& request) {
       step = op.AnswerConfirm(pending, Field<bool>(request, "yes").value_or(false));
       break;
   }
-  Reply(page, request, {{"ev", "step"}}, state, step);
+  Reply(page, request, {{"type", "step"}}, state, step);
 }
 
 void MonitorHub::Reply(PageId page, const json& request, json message, Page& state,
@@ -320,12 +319,12 @@ void MonitorHub::Filter(PageId page, Page& state, std::string_view typed) {
   const FilterBox box = FilterBoxOf(typed);
   state.filter = box.text;
   state.filterTimer->Start(box.delay);
-  Send(page, {{"ev", "filterBox"}, {"colour", box.colour}});
+  Send(page, {{"type", "filterBox"}, {"colour", box.colour}});
 }
 
 void MonitorHub::OnSound(int index) {
   if (engine_.Shown().playSounds) {
-    Broadcast({{"ev", "sound"}, {"index", index}});
+    Broadcast({{"type", "sound"}, {"index", index}});
   }
 }
 
@@ -344,7 +343,7 @@ void MonitorHub::OnLine(ViewChannel channel, size_t endIndex, std::string_view l
 }
 
 void MonitorHub::OnIndicator(ViewChannel channel, bool blinking) {
-  Broadcast({{"ev", "indicator"}, {"channel", ChannelName(channel)}, {"blinking", blinking}});
+  Broadcast({{"type", "indicator"}, {"channel", ChannelName(channel)}, {"blinking", blinking}});
 }
 
 void MonitorHub::OnUnitChanged(uint16_t unit) {
@@ -360,11 +359,11 @@ void MonitorHub::SchedulePush() {
 
 void MonitorHub::Push() {
   if (!pendingLines_.empty()) {
-    Broadcast({{"ev", "lines"}, {"lines", std::exchange(pendingLines_, json::array())}});
+    Broadcast({{"type", "lines"}, {"lines", std::exchange(pendingLines_, json::array())}});
   }
   if (countersChanged_) {
     countersChanged_ = false;
-    Broadcast({{"ev", "counters"}, {"counters", CountersJson(state_)}});
+    Broadcast({{"type", "counters"}, {"counters", CountersJson(state_)}});
   }
   if (!changedUnits_.empty()) {
     PushGridChanges();
@@ -397,20 +396,20 @@ void MonitorHub::PushGridChanges() {
                           std::back_inserter(kept));
       state.rows = std::move(kept);
     }
-    Send(page, {{"ev", "grid"}, {"count", state.rows.size()}, {"changed", units}});
+    Send(page, {{"type", "grid"}, {"count", state.rows.size()}, {"changed", units}});
   }
 }
 
 void MonitorHub::BroadcastSettings() {
-  Broadcast({{"ev", "settings"}, {"settings", SettingsJson(engine_.Shown(), serialPorts_)}});
+  Broadcast({{"type", "settings"}, {"settings", SettingsJson(engine_.Shown(), serialPorts_)}});
 }
 
 void MonitorHub::Send(PageId page, const json& message) {
-  outlet_.Send(page, message.dump(-1, ' ', false, json::error_handler_t::replace));
+  outlet_.Send(page, message);
 }
 
 void MonitorHub::Broadcast(const json& message) {
-  outlet_.Broadcast(message.dump(-1, ' ', false, json::error_handler_t::replace));
+  outlet_.Broadcast(message);
 }
 
 }  // namespace talvero

@@ -24,14 +24,15 @@ using PageId = uint64_t;
 class PageOutlet {
  public:
   virtual ~PageOutlet() = default;
-  virtual void Send(PageId page, std::string text) = 0;
-  virtual void Broadcast(std::string text) = 0;
+  virtual void Send(PageId page, const nlohmann::json& message) = 0;
+  virtual void Broadcast(const nlohmann::json& message) = 0;
 };
 
 // The monitor window as seen by its pages: every page that is open shows the
-// same engine, each with its own grid filter and dialogs. Pages speak JSON
-// objects: they send {"op": ...} and hear {"ev": ...}. Everything runs on the
-// event thread; a message that is no such object gets {"ev": "error"} back.
+// same engine, each with its own grid filter and dialogs. Pages and monitor
+// speak JSON objects named by their "type"; a request's "id" comes back with
+// its answer. Everything runs on the event thread; a request that cannot be
+// taken gets {"type": "error"} back.
 class MonitorHub final : public MonitorState::Listener {
  public:
   // close runs when the operator has confirmed closing on a page.
@@ -40,7 +41,7 @@ class MonitorHub final : public MonitorState::Listener {
   ~MonitorHub() override;
 
   void Open(PageId page);
-  void Message(PageId page, std::string_view text);
+  void Message(PageId page, const nlohmann::json& request);
   void Closed(PageId page);
 
   // Lines, counters and row changes reach the pages together, at most this often.

@@ -28,14 +28,14 @@ using testing::UnitSocket;
 // Records what the monitor sends to its pages.
 class RecordingOutlet final : public PageOutlet {
  public:
-  void Send(PageId page, std::string text) override { sent.push_back({page, json::parse(text)}); }
-  void Broadcast(std::string text) override { sent.push_back({0, json::parse(text)}); }
+  void Send(PageId page, const json& message) override { sent.push_back({page, message}); }
+  void Broadcast(const json& message) override { sent.push_back({0, message}); }
 
   // The messages of one event, in order; page 0 are the broadcasts.
   std::vector<json> Events(std::string_view ev, PageId page) const {
     std::vector<json> found;
     for (const auto& [to, message] : sent) {
-      if ((to == page || to == 0) && message["ev"] == ev) {
+      if ((to == page || to == 0) && message["type"] == ev) {
         found.push_back(message);
       }
     }
@@ -89,7 +89,7 @@ class MonitorHubTest : public ::testing::Test, protected MonitorHome {
   }
 
   void Ask(std::string_view request, PageId page = 1) {
-    hub.Message(page, request);
+    hub.Message(page, json::parse(request));
     io.poll();
   }
   // Lets the engine take what arrived on its sockets.
@@ -147,9 +147,9 @@ TEST_F(MonitorHubTest, ANewUnitGetsARowOnEveryPageAndTheCountersMove) {
   }
   EXPECT_EQ(outlet.Last("counters")["counters"]["receiveMsg"], 1);
 
-  Ask(R"({"op":"rows","req":7,"first":0,"count":50})");
+  Ask(R"({"type":"rows","id":7,"first":0,"count":50})");
   const json rows = outlet.Last("rows");
-  EXPECT_EQ(rows["req"], 7);
+  EXPECT_EQ(rows["id"], 7);
   ASSERT_EQ(rows["rows"].size(), 1u);
   EXPECT_EQ(rows["rows"][0]["unitText"], "0012");
   EXPECT_EQ(rows["rows"][0]["transport"], "TCP");
@@ -164,7 +164,7 @@ TEST_F(MonitorHubTest, GetPingFromAPageReachesTheUnit) {
   Settle();
   ASSERT_TRUE(unit.Receive());
 
-  Ask(R"({"op":"command","req":1,"action":{"named":"Get Ping"},"unit":3,"ctrl":false})");
+  Ask(R"({"type":"command","id":1,"action":{"named":"Get Ping"},"unit":3,"ctrl":false})");
   const json step = outlet.Last("step");
   EXPECT_EQ(step["kind"], "sent");
   EXPECT_EQ(step["sound"], 0);
@@ -178,22 +178,22 @@ TEST_F(MonitorHubTest, AProtectedCommandAsksForThePasswordUntilRightOrCancelled)
   Settle();
   ASSERT_TRUE(unit.Receive());
 
-  Ask(R"({"op":"command","req":1,"action":{"named":"Reset Device"},"unit":3})");
+  Ask(R"({"type":"command","id":1,"action":{"named":"Reset Device"},"unit":3})");
   json step = outlet.Last("step");
   ASSERT_EQ(step["kind"], "askPassword");
   EXPECT_FALSE(step.contains("box"));
   EXPECT_EQ(step.dump().find("9873"), std::string::npos);  // the password stays here
   const int64_t dialog = step["dialog"];
 
-  Ask(R"({"op":"answer","req":2,"dialog":)" + std::to_string(dialog) + R"(,"value":"1234"})");
+  Ask(R"({"type":"answer","id":2,"dialog":)" + std::to_string(dialog) + R"(,"value":"1234"})");
   step = outlet.Last("step");
   EXPECT_EQ(step["kind"], "askPassword");
   EXPECT_EQ(step["box"], "Incorrect password.");
   // The old dialog is answered; only the new one counts.
-  Ask(R"({"op":"answer","dialog":)" + std::to_string(dialog) + R"(,"value":"9873"})");
+  Ask(R"({"type":"answer","dialog":)" + std::to_string(dialog) + R"(,"value":"9873"})");
   EXPECT_EQ(outlet.Last("step")["kind"], "nothing");
 
-  Ask(R"({"op":"answer","dialog":)" + std::to_string(int64_t{step["dialog"]}) +
+  Ask(R"({"type":"answer","dialog":)" + std::to_string(int64_t{step["dialog"]}) +
       R"(,"value":null})");
   EXPECT_EQ(outlet.Last("step")["kind"], "nothing");
   EXPECT_FALSE(unit.Receive(100ms));
@@ -206,8 +206,8 @@ TEST_F(MonitorHubTest, TheFilterRunsAfterTypingPauses) {
   engine.Tables().UnitTable[1].FilterText = "0001 ABC";
   engine.Tables().UnitTable[2].FilterText = "0002 abc";
 
-  Ask(R"({"op":"filter","text":"AB"})");
-  Ask(R"({"op":"filter","text":" ABC "})");
+  Ask(R"({"type":"filter","text":"AB"})");
+  Ask(R"({"type":"filter","text":" ABC "})");
   EXPECT_EQ(outlet.Last("filterBox")["colour"], "#00FFFF");
   time.Advance(1499ms);
   EXPECT_TRUE(outlet.Last("grid").is_null());
@@ -215,7 +215,7 @@ TEST_F(MonitorHubTest, TheFilterRunsAfterTypingPauses) {
   EXPECT_EQ(outlet.Last("grid")["count"], 1);
   EXPECT_EQ(outlet.Last("grid")["reset"], true);
 
-  Ask(R"({"op":"filter","text":"  "})");
+  Ask(R"({"type":"filter","text":"  "})");
   EXPECT_EQ(outlet.Last("filterBox")["colour"], "#FFFFFF");
   time.Advance(100ms);
   EXPECT_EQ(outlet.Last("grid")["count"], 2);
@@ -223,11 +223,11 @@ TEST_F(MonitorHubTest, TheFilterRunsAfterTypingPauses) {
 
 TEST_F(MonitorHubTest, ThresholdEditsTakeWholeNumbersUpTo65535) {
   engine.Tables().UnitTable[5].Active = 1;
-  Ask(R"({"op":"commTr","unit":5,"level":2,"value":30})");
-  Ask(R"({"op":"commTr","unit":5,"level":1,"value":70000})");
-  Ask(R"({"op":"commTr","unit":5,"level":3,"value":"12"})");
-  Ask(R"({"op":"commTr","unit":5,"level":3,"value":1.5})");
-  Ask(R"({"op":"commTr","unit":5,"level":4,"value":1})");
+  Ask(R"({"type":"commTr","unit":5,"level":2,"value":30})");
+  Ask(R"({"type":"commTr","unit":5,"level":1,"value":70000})");
+  Ask(R"({"type":"commTr","unit":5,"level":3,"value":"12"})");
+  Ask(R"({"type":"commTr","unit":5,"level":3,"value":1.5})");
+  Ask(R"({"type":"commTr","unit":5,"level":4,"value":1})");
   EXPECT_EQ(engine.Tables().CommTrLimits[5], (CommTrLimit{15, 30, 240}));
 
   Stop();  // saves the thresholds
@@ -238,21 +238,21 @@ TEST_F(MonitorHubTest, ThresholdEditsTakeWholeNumbersUpTo65535) {
 }
 
 TEST_F(MonitorHubTest, ClosingAsksFirstAndGoesOnlyOnYes) {
-  Ask(R"({"op":"closeAnswer","yes":true})");
+  Ask(R"({"type":"closeAnswer","yes":true})");
   EXPECT_FALSE(closed);  // nothing was asked
-  Ask(R"({"op":"close","req":3})");
+  Ask(R"({"type":"close","id":3})");
   EXPECT_EQ(outlet.Last("question")["box"], "Close application?");
-  Ask(R"({"op":"closeAnswer","yes":false})");
+  Ask(R"({"type":"closeAnswer","yes":false})");
   EXPECT_FALSE(closed);
-  Ask(R"({"op":"close"})");
-  Ask(R"({"op":"closeAnswer","yes":true})");
+  Ask(R"({"type":"close"})");
+  Ask(R"({"type":"closeAnswer","yes":true})");
   EXPECT_TRUE(closed);
 }
 
 TEST_F(MonitorHubTest, SettingsEditsAndPlaySoundsAreSavedAndShownOnEveryPage) {
-  Ask(R"({"op":"setting","row":8,"value":" 12 "})");
+  Ask(R"({"type":"setting","row":8,"value":" 12 "})");
   EXPECT_EQ(outlet.Last("settings")["settings"]["rows"][8]["value"], "12");
-  Ask(R"({"op":"playSounds","on":false})");
+  Ask(R"({"type":"playSounds","on":false})");
   EXPECT_EQ(outlet.Last("settings")["settings"]["playSounds"], false);
   const std::string file = testing::ReadFile("Talvero.ini");
   EXPECT_NE(file.find("ReceiverNumber=12\r\n"), std::string::npos) << file;
@@ -261,35 +261,33 @@ TEST_F(MonitorHubTest, SettingsEditsAndPlaySoundsAreSavedAndShownOnEveryPage) {
 
 TEST_F(MonitorHubTest, BadRequestsGetAnErrorAndChangeNothing) {
   const std::string bad[] = {
-      "",
-      "not json",
       "[1,2]",
       "{}",
-      R"({"op":5})",
-      R"({"op":"nope"})",
-      R"({"op":"command","action":{"named":"Get Ping","custom":1},"unit":3})",
-      R"({"op":"command","action":{"custom":-1},"unit":3})",
-      R"({"op":"command","action":"Get Ping","unit":3})",
-      std::string(100000, '{'),
-      "{\"op\":\"rows\",\"first\":\"x\"}\xff",
+      "null",
+      R"({"type":5})",
+      R"({"type":"nope"})",
+      R"({"type":"command","action":{"named":"Get Ping","custom":1},"unit":3})",
+      R"({"type":"command","action":{"custom":-1},"unit":3})",
+      R"({"type":"command","action":"Get Ping","unit":3})",
+      R"({"type":"command"})",
   };
   for (const std::string& request : bad) {
     outlet.sent.clear();
     Ask(request);
     ASSERT_FALSE(outlet.sent.empty()) << request.substr(0, 40);
-    EXPECT_EQ(outlet.sent.back().second["ev"], "error") << request.substr(0, 40);
+    EXPECT_EQ(outlet.sent.back().second["type"], "error") << request.substr(0, 40);
   }
   // Wrong types and out-of-range values are answered, never trusted.
   outlet.sent.clear();
-  Ask(R"({"op":"rows","first":-5,"count":1000000})");
+  Ask(R"({"type":"rows","first":-5,"count":1000000})");
   EXPECT_EQ(outlet.Last("rows")["rows"].size(), 0u);
-  Ask(R"({"op":"command","action":{"named":"Get Ping"},"unit":"3"})");
+  Ask(R"({"type":"command","action":{"named":"Get Ping"},"unit":"3"})");
   EXPECT_EQ(outlet.Last("step")["kind"], "nothing");
-  Ask(R"({"op":"answer","dialog":99,"value":"9873"})");
+  Ask(R"({"type":"answer","dialog":99,"value":"9873"})");
   EXPECT_EQ(outlet.Last("step")["kind"], "nothing");
-  Ask(R"({"op":"cmdList","unit":70000})");
+  Ask(R"({"type":"cmdList","unit":70000})");
   EXPECT_EQ(outlet.Last("cmdList")["names"], json::array());
-  hub.Message(42, R"({"op":"rows"})");  // a page that never opened
+  hub.Message(42, json::parse(R"({"type":"rows"})"));  // a page that never opened
   EXPECT_EQ(outlet.Events("rows", 42).size(), 0u);
 }
 
