@@ -58,7 +58,8 @@ WebReply WebRequestHandler::Answer(const WebRequest& request, Logger& log, bool&
     return WebReply::Text(404, "No WebSocket at this address.");
   }
   const auto handler = getHandlers_.find(target->path);
-  const std::string_view filePath = target->path == "/" ? "/index.html" : target->path;
+  const std::string_view filePath =
+      target->path == "/" ? std::string_view("/index.html") : std::string_view(target->path);
   const auto file = files_.find(filePath);
   if (handler == getHandlers_.end() && file == files_.end()) {
     return WebReply::Text(404, "Not found.");
