@@ -364,6 +364,68 @@ TEST(WebServer, AMessageOverTheLimitClosesThePage) {
   EXPECT_TRUE(server.events.WaitFor("closed 1"));
 }
 
+TEST(WebServer, FramesThatBreakTheWebSocketProtocolCloseOnlyThatPage) {
+  ServerThread server;
+  const websocket::close_code protocol = websocket::close_code::protocol_error;
+  const std::tuple<std::string_view, std::string, websocket::close_code> cases[] = {
+      {"reserved opcode", std::string("\x83\x80\0\0\0\0", 6), protocol},
+      {"unmasked text", std::string("\x81\x02hi", 4), protocol},
+      {"reserved bits", std::string("\xf1\x80\0\0\0\0", 6), protocol},
+      {"continuation first", std::string("\x80\x80\0\0\0\0", 6), protocol},
+      {"ping over 125 bytes", std::string("\x89\xfe\x01\0\0\0\0\0", 8) + std::string(256, 'p'),
+       protocol},
+      {"length over the limit", std::string("\x81\xff\0\0\0\x01\0\0\0\0\0\0\0\0", 14),
+       websocket::close_code::too_big},
+  };
+  int session = 0;
+  for (const auto& [name, frame, code] : cases) {
+    SCOPED_TRACE(name);
+    Channel page;
+    ASSERT_FALSE(page.Open(server, server.Cookie(), ""));
+    page.Read();
+    ++session;
+    boost::asio::write(page.ws.next_layer(), boost::asio::buffer(frame));
+    beast::flat_buffer buffer;
+    beast::error_code ec;
+    page.ws.read(buffer, ec);
+    EXPECT_TRUE(ec);
+    EXPECT_EQ(page.ws.reason().code, code);
+    EXPECT_TRUE(server.events.WaitFor("closed " + std::to_string(session)));
+  }
+  Channel after;
+  ASSERT_FALSE(after.Open(server, server.Cookie(), ""));
+  EXPECT_EQ(after.Read()["type"], "hello");
+}
+
+TEST(WebServer, ConnectionsBeyondTheLimitAreClosedAtOnce) {
+  WebLimits limits;
+  limits.connections = 2;
+  ServerThread server(limits);
+  boost::asio::io_context io;
+  tcp::socket first = Connect(server.Port(), io);
+  tcp::socket second = Connect(server.Port(), io);
+  // Both are counted once the loop has taken them; a request answered on each proves it.
+  const std::string request = "GET /data.txt HTTP/1.1\r\nHost: " + server.Host() +
+                              "\r\nCookie: " + server.Cookie() + "\r\n\r\n";
+  for (tcp::socket* socket : {&first, &second}) {
+    boost::asio::write(*socket, boost::asio::buffer(request));
+    beast::flat_buffer buffer;
+    http::response<http::string_body> response;
+    http::read(*socket, buffer, response);
+    EXPECT_EQ(response.body(), "data -");
+  }
+  EXPECT_EQ(Exchange(server.Port(), request), "");
+
+  first.close();
+  // The freed place is taken again once the server has seen the close.
+  std::string answer;
+  for (int attempt = 0; attempt < 100 && answer.empty(); ++attempt) {
+    answer = Exchange(server.Port(),
+                      request.substr(0, request.size() - 2) + "Connection: close\r\n\r\n");
+  }
+  EXPECT_NE(answer.find("data -"), std::string::npos);
+}
+
 TEST(WebServer, APageThatDoesNotReadIsDroppedInsteadOfQueuedWithoutEnd) {
   WebLimits limits;
   limits.queuedBytes = 256 * 1024;
