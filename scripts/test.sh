@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test, once plain and once under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the browser tests in
+# headless Chromium against the plain build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -12,3 +13,7 @@ scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DTALVERO_SANITIZE=ON -DTAL
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build/asan && ctest --output-on-failure --parallel "$(nproc)")
+
+# Screenshots land in build/test/browser/.
+TALVERO_WEB_FIXTURE=build/test/talvero-web-fixture TALVERO_SCREENSHOTS=build/test/browser \
+  node --test tests/browser/
