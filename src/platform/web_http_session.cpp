@@ -1,5 +1,6 @@
 #include "platform/web_http_session.hpp"
 
+#include <array>
 #include <chrono>
 #include <optional>
 
