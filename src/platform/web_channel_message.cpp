@@ -1,5 +1,7 @@
 #include "platform/web_channel_message.hpp"
 
+#include <algorithm>
+
 namespace talvero {
 namespace {
 

@@ -1,5 +1,6 @@
 #include "platform/web_http_session.hpp"
 
+#include <array>
 #include <chrono>
 #include <optional>
 
@@ -13,9 +14,6 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 using boost::asio::ip::tcp;
 
-// A request must be complete this long after the connection (or the previous
-// answer) is ready for it; a peer that sends nothing is let go.
-constexpr std::chrono::seconds kRequestTimeout{30};
 // After a refusal the peer may still be sending; its bytes are read and
 // discarded this long, so the refusal is not lost to a reset.
 constexpr std::chrono::seconds kLingerTimeout{2};
@@ -56,7 +54,7 @@ class HttpSession final : public WebConnection, public std::enable_shared_from_t
     parser_.emplace();
     parser_->header_limit(static_cast<uint32_t>(core_->Limits().headerBytes));
     parser_->body_limit(core_->Limits().bodyBytes);
-    stream_.expires_after(kRequestTimeout);
+    stream_.expires_after(core_->Limits().requestTimeout);
     http::async_read(
         stream_, buffer_, *parser_,
         [self = shared_from_this()](const beast::error_code& ec, size_t) { self->OnRead(ec); });
@@ -130,7 +128,7 @@ class HttpSession final : public WebConnection, public std::enable_shared_from_t
     response_->body() = std::move(reply.body);
     response_->keep_alive(keepAlive);
     response_->prepare_payload();
-    stream_.expires_after(kRequestTimeout);
+    stream_.expires_after(core_->Limits().requestTimeout);
     http::async_write(stream_, *response_,
                       [self = shared_from_this(), after](const beast::error_code& ec, size_t) {
                         self->OnWritten(ec, after);

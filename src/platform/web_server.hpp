@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -25,6 +26,9 @@ struct WebLimits {
   size_t queuedMessages = 4096;
   size_t queuedBytes = 16 * 1024 * 1024;
   size_t connections = 64;  // HTTP and WebSocket together
+  // A request must be complete this long after the connection (or the previous
+  // answer) is ready for it, so peers that send nothing cannot hold the places.
+  std::chrono::milliseconds requestTimeout{30'000};
 };
 
 struct WebServerOptions {

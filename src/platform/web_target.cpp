@@ -1,5 +1,7 @@
 #include "platform/web_target.hpp"
 
+#include <algorithm>
+
 namespace talvero {
 namespace {
 

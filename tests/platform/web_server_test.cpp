@@ -1,6 +1,7 @@
 // The web server over real loopback sockets, with Beast as the browser: the
-// server's loop runs on a thread of its own, the test speaks as a client with
-// socket timeouts, so a server that fails to answer fails the test, never hangs it.
+// server's loop runs on a thread of its own and the test speaks as a blocking
+// client. A watchdog shuts the client sockets down when a test runs too long,
+// so a server that fails to answer fails the test instead of hanging it.
 
 #include "platform/web_server.hpp"
 
@@ -29,6 +30,47 @@ using nlohmann::json;
 using namespace std::chrono_literals;
 
 constexpr auto kWait = 5s;
+constexpr auto kTestLimit = 10s;
+
+// The client sockets of the running test, for the watchdog.
+std::mutex clientMutex;
+std::vector<int> clientSockets;
+
+class ClientWatchdog {
+ public:
+  ClientWatchdog()
+      : thread_([this] {
+          std::unique_lock lock(mutex_);
+          if (!stopped_.wait_for(lock, kTestLimit, [this] { return stop_; })) {
+            struck_ = true;
+            std::lock_guard clients(clientMutex);
+            for (const int fd : clientSockets) {
+              ::shutdown(fd, SHUT_RDWR);
+            }
+          }
+        }) {}
+  ~ClientWatchdog() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    stopped_.notify_all();
+    thread_.join();
+    std::lock_guard clients(clientMutex);
+    clientSockets.clear();
+  }
+  bool Struck() {
+    std::lock_guard lock(mutex_);
+    return struck_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable stopped_;
+  bool stop_ = false;
+  bool struck_ = false;
+  std::thread thread_;
+};
 
 // What the host's handlers heard, shared with the test thread.
 class Events {
@@ -91,6 +133,7 @@ class ServerThread {
     if (thread_.joinable()) {
       Stop();
     }
+    EXPECT_FALSE(watchdog_.Struck()) << "a client call waited past the test's limit";
   }
 
   template <class Call>
@@ -121,6 +164,7 @@ class ServerThread {
   Events events;
 
  private:
+  ClientWatchdog watchdog_;
   boost::asio::io_context io_;
   testing::RecordingLogger log_;
   WebServer server_;
@@ -128,18 +172,18 @@ class ServerThread {
   std::thread thread_;
 };
 
-// A client socket whose reads and writes give up after kWait.
+// A client socket, shut down by the watchdog when the test runs too long.
 tcp::socket Connect(uint16_t port, boost::asio::io_context& io) {
   tcp::socket socket(io);
   socket.connect({boost::asio::ip::address_v4::loopback(), port});
-  const timeval limit{static_cast<time_t>(kWait.count()), 0};
-  setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  setsockopt(socket.native_handle(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+  std::lock_guard lock(clientMutex);
+  clientSockets.push_back(socket.native_handle());
   return socket;
 }
 
-// Sends raw bytes and reads whatever comes back until the server closes.
-std::string Exchange(uint16_t port, const std::string& bytes) {
+// Sends raw bytes and reads whatever comes back until the server closes;
+// ended tells how the reading ended.
+std::string Exchange(uint16_t port, const std::string& bytes, beast::error_code* ended = nullptr) {
   boost::asio::io_context io;
   tcp::socket socket = Connect(port, io);
   boost::asio::write(socket, boost::asio::buffer(bytes));
@@ -150,7 +194,15 @@ std::string Exchange(uint16_t port, const std::string& bytes) {
     const size_t got = socket.read_some(boost::asio::buffer(buffer), ec);
     answer.append(buffer.data(), got);
   }
+  if (ended) {
+    *ended = ec;
+  }
   return answer;
+}
+
+// The server ended the connection (the watchdog's cut is reported on its own).
+bool ClosedByServer(const beast::error_code& ec) {
+  return ec == boost::asio::error::eof || ec == boost::asio::error::connection_reset;
 }
 
 http::response<http::string_body> Get(ServerThread& server, const std::string& target,
@@ -414,7 +466,9 @@ TEST(WebServer, ConnectionsBeyondTheLimitAreClosedAtOnce) {
     http::read(*socket, buffer, response);
     EXPECT_EQ(response.body(), "data -");
   }
-  EXPECT_EQ(Exchange(server.Port(), request), "");
+  beast::error_code ended;
+  EXPECT_EQ(Exchange(server.Port(), request, &ended), "");
+  EXPECT_TRUE(ClosedByServer(ended)) << ended.message();
 
   first.close();
   // The freed place is taken again once the server has seen the close.
@@ -424,6 +478,16 @@ TEST(WebServer, ConnectionsBeyondTheLimitAreClosedAtOnce) {
                       request.substr(0, request.size() - 2) + "Connection: close\r\n\r\n");
   }
   EXPECT_NE(answer.find("data -"), std::string::npos);
+}
+
+TEST(WebServer, APeerThatNeverCompletesItsRequestIsLetGo) {
+  WebLimits limits;
+  limits.requestTimeout = 100ms;
+  ServerThread server(limits);
+  // Half a request, and then nothing: the connection must not be held for good.
+  beast::error_code ended;
+  EXPECT_EQ(Exchange(server.Port(), "GET / HTTP/1.1\r\nHost: ", &ended), "");
+  EXPECT_TRUE(ClosedByServer(ended)) << ended.message();
 }
 
 TEST(WebServer, APageThatDoesNotReadIsDroppedInsteadOfQueuedWithoutEnd) {
