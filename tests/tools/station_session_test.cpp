@@ -4,6 +4,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -115,6 +117,19 @@ TEST_F(StationSessionTest, AClosedLineStopsTheSessionAsFailed) {
   io.run();
   EXPECT_TRUE(session.Failed());
   EXPECT_EQ(session.Summary().stopReason, "line closed");
+}
+
+TEST_F(StationSessionTest, ASignalWithNothingToSendEndsTheSession) {
+  StationOptions options;
+  options.quiet = true;
+  boost::asio::io_context io;
+  StationSession session(io, fds_[0], options, out_);
+  session.Start();
+  io.poll();
+  std::raise(SIGTERM);
+  io.run_for(std::chrono::seconds(5));
+  EXPECT_TRUE(io.stopped());
+  EXPECT_EQ(session.Summary().stopReason, "signal");
 }
 
 }  // namespace

@@ -41,11 +41,15 @@ void StationSession::Start() {
         Close();
       } else {
         Stop("signal");
-        signals_.async_wait([this](const boost::system::error_code& again, int) {
-          if (!again) {
-            Close();
-          }
-        });
+        // With nothing left to send, Stop has closed the session already; a
+        // wait started now would keep the loop running for ever.
+        if (!closed_) {
+          signals_.async_wait([this](const boost::system::error_code& again, int) {
+            if (!again) {
+              Close();
+            }
+          });
+        }
       }
     }
   });

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdio>
 
 #include "common/frame_report.hpp"
 #include "common/steady_span.hpp"
@@ -97,6 +98,7 @@ class Exchange {
       fmt::print(out_, "Sent {} ({} b.) to {}:{} over {}: 0x{}\n", KindName(options_.kind),
                  frame_.size(), options_.host, options_.port,
                  options_.transport == UnitTransport::Tcp ? "TCP" : "UDP", StrToHexText(frame_));
+      std::fflush(out_);
     }
     Arm(options_.timeoutSeconds, {});
     Read();
@@ -145,6 +147,8 @@ class Exchange {
     if (out_) {
       fmt::print(out_, "{} {}\n",
                  first ? "Answer:" : "Then:", DescribeFrame(result_.frames.back()));
+      // Someone (or a script) watching --listen sees each frame as it comes.
+      std::fflush(out_);
     }
   }
 
