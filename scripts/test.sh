@@ -14,6 +14,5 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build/asan && ctest --output-on-failure --parallel "$(nproc)")
 
-# Screenshots land in build/test/browser/.
-TALVERO_WEB_FIXTURE=build/test/talvero-web-fixture TALVERO_SCREENSHOTS=build/test/browser \
-  node --test tests/browser/
+# The real talvero --monitor with the field tools; screenshots land in build/test/browser/.
+TALVERO_BIN=build/test TALVERO_SCREENSHOTS=build/test/browser node --test tests/browser/

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "hosts/command_line.hpp"
+#include "hosts/monitor_host.hpp"
 #include "hosts/service_host.hpp"
 #include "hosts/service_registration.hpp"
 #include "log/exe_folder.hpp"
@@ -69,11 +70,12 @@ int RunProgram(int argc, char** argv) {
     case RunMode::Service:
       return RunServiceHost(line);
     case RunMode::Monitor:
+      return RunMonitorHost(line);
     case RunMode::Console:
       std::fprintf(stderr,
-                   "%s: the %s is not part of this build yet; run the receiver with --service\n",
-                   std::string(program).c_str(),
-                   line.mode == RunMode::Monitor ? "operator monitor" : "service console");
+                   "%s: the service console is not part of this build yet; run the monitor with "
+                   "--monitor or the receiver with --service\n",
+                   std::string(program).c_str());
       return 1;
   }
   return 2;

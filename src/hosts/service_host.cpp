@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "base/guard.hpp"
+#include "hosts/event_loop.hpp"
 #include "hosts/receiver_engine.hpp"
 #include "platform/asio.hpp"
 #include "platform/asio_timers.hpp"
@@ -27,23 +28,6 @@ void ReportStartUpFailure(ReceiverEngine* engine, std::string_view failure) {
       engine->Log().LogErrorText(text);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "The \"Errors\" log cannot be written either: %s\n", e.what());
-    }
-  }
-}
-
-// Runs the loop until it is stopped; a failure that reaches this far is
-// reported and the loop goes on, so one bad event never ends the service.
-void RunEventLoop(boost::asio::io_context& io, ReceiverEngine* engine) {
-  for (;;) {
-    try {
-      io.run();
-      return;
-    } catch (const std::exception& e) {
-      if (engine != nullptr) {
-        ReportFailure(engine->Log(), "ServiceExecute", e.what());
-      } else {
-        std::fprintf(stderr, "Error in the event loop: %s\n", e.what());
-      }
     }
   }
 }
@@ -79,7 +63,7 @@ int RunServiceHost(const CommandLine& line) {
     ReportStartUpFailure(engine.get(), e.what());
   }
 
-  RunEventLoop(io, engine.get());
+  RunEventLoop(io, engine ? &engine->Log() : nullptr, "ServiceExecute");
   return 0;
 }
 
