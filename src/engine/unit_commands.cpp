@@ -103,6 +103,18 @@ std::optional<uint16_t> UnitCommands::RowUnit(int64_t unit) const {
   return static_cast<uint16_t>(unit);
 }
 
+std::optional<uint16_t> UnitCommands::Admit(int64_t unit, bool ctrlHeld, bool custom,
+                                            CommandStep& step) const {
+  const std::optional<uint16_t> u = RowUnit(unit);
+  if (u && !ctrlHeld) {
+    if (std::optional<CommandStep> refused = RefuseUnreachable(*u, custom)) {
+      step = std::move(*refused);
+      return std::nullopt;
+    }
+  }
+  return u;
+}
+
 std::optional<CommandStep> UnitCommands::RefuseUnreachable(uint16_t unit, bool custom) const {
   const TUnitStruct& u = tables_.UnitTable[unit];
   const std::string text = UnitText(unit);
@@ -155,15 +167,9 @@ std::string UnitCommands::NamedFrame(std::string_view name, uint16_t unit) const
 CommandStep UnitCommands::SendCMD(std::string_view name, int64_t unit, bool ctrlHeld) noexcept {
   CommandStep step;
   Guarded(log_, "SendCMD", [&] {
-    const std::optional<uint16_t> u = RowUnit(unit);
+    const std::optional<uint16_t> u = Admit(unit, ctrlHeld, false, step);
     if (!u) {
       return;
-    }
-    if (!ctrlHeld) {
-      if (std::optional<CommandStep> refused = RefuseUnreachable(*u, false)) {
-        step = std::move(*refused);
-        return;
-      }
     }
     if (name == kChangeUnitIDName) {
       if (tables_.UnitTable[*u].Imei.size() != kImeiLength) {
@@ -227,15 +233,9 @@ CommandStep UnitCommands::AnswerUnitNr(const PendingCommand& pending,
 CommandStep UnitCommands::SendCustomCMD(size_t lineIndex, int64_t unit, bool ctrlHeld) noexcept {
   CommandStep step;
   Guarded(log_, "SendCustomCMD", [&] {
-    const std::optional<uint16_t> u = RowUnit(unit);
+    const std::optional<uint16_t> u = Admit(unit, ctrlHeld, true, step);
     if (!u) {
       return;
-    }
-    if (!ctrlHeld) {
-      if (std::optional<CommandStep> refused = RefuseUnreachable(*u, true)) {
-        step = std::move(*refused);
-        return;
-      }
     }
     const CustomCommandLine line = custom_.Line(lineIndex);
     if (!line.Valid) {

@@ -48,6 +48,9 @@ class UnitCommands {
 
  private:
   std::optional<uint16_t> RowUnit(int64_t unit) const;
+  // The row's unit when the command may go on; otherwise nothing, with step
+  // set to what the operator sees (a refusal, or nothing at all).
+  std::optional<uint16_t> Admit(int64_t unit, bool ctrlHeld, bool custom, CommandStep& step) const;
   std::optional<CommandStep> RefuseUnreachable(uint16_t unit, bool custom) const;
   // The last steps of every command: seal the frame, then queue or send it.
   CommandStep Deliver(std::string_view name, std::string frame, uint16_t unit, bool ctrlHeld,
