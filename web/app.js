@@ -523,13 +523,14 @@ document.addEventListener('mousedown', (event) => {
 // A modal box of this page: a caption, a body, and its buttons. Each button's
 // handler gets the click event (for the Ctrl key) and closes the box unless it
 // returns false.
-function dialog({ caption, role = 'dialog', body = [], buttons, focus, className = '' }) {
+// A message box is named by its text, so a screen reader says what it asks.
+function dialog({ caption, name = caption, body = [], buttons, focus, className = '' }) {
   const layer = element('div', { class: 'layer' });
   const box = element('div', {
     class: `dialog ${className}`,
-    role,
+    role: 'dialog',
     'aria-modal': 'true',
-    'aria-label': caption,
+    'aria-label': name,
   });
   const close = () => {
     layer.remove();
@@ -574,7 +575,7 @@ function messageBox(kind, text, then = () => {}) {
   const caption = { warning: 'Warning', error: 'Error', information: 'Information' }[kind];
   dialog({
     caption,
-    role: 'alertdialog',
+    name: text,
     className: kind,
     body: [element('p', { class: 'message', text })],
     buttons: [{ caption: 'OK', isDefault: true, isCancel: true, run: () => then() }],
@@ -584,7 +585,7 @@ function messageBox(kind, text, then = () => {}) {
 function question(text, onAnswer) {
   dialog({
     caption: 'Confirmation',
-    role: 'alertdialog',
+    name: text,
     body: [element('p', { class: 'message', text })],
     buttons: [
       { caption: 'Yes', isDefault: true, run: () => onAnswer(true) },

@@ -219,8 +219,8 @@ test('Reset Device asks the password again after a wrong one and Cancel sends no
     await screenshot(page, 'monitor-password');
     await prompt.getByRole('textbox').fill('wrong');
     await prompt.getByRole('button', { name: 'OK' }).click();
-    const error = page.getByRole('alertdialog', { name: 'Error' });
-    await error.getByText('Incorrect password.').waitFor();
+    const error = page.getByRole('dialog', { name: 'Incorrect password.' });
+    await error.getByText('Error').waitFor();
     await error.getByRole('button', { name: 'OK' }).click();
     await prompt.getByRole('textbox').waitFor();
     assert.equal(await prompt.getByRole('textbox').inputValue(), '', 'a fresh prompt');
@@ -276,10 +276,8 @@ test('closing asks first: unsent lines are counted, thresholds are saved', async
     await threshold.press('Enter');
 
     await page.getByRole('button', { name: 'Close' }).click();
-    const question = page.getByRole('alertdialog', { name: 'Confirmation' });
-    await question
-      .getByText('There are 2 unsent messages in Internal Buffer.')
-      .waitFor({ timeout: waitLimit });
+    const question = page.getByRole('dialog', { name: /^There are 2 unsent messages in Internal Buffer\./ });
+    await question.waitFor({ timeout: waitLimit });
     await question.getByRole('button', { name: 'No' }).click();
     await new Promise((resolve) => setTimeout(resolve, 300));
     assert.equal(m.monitor.exitCode, null, 'still running after No');
@@ -301,8 +299,8 @@ test('with only the heartbeat queued the question is plain', async () => {
   try {
     const page = await openPage(m.address);
     await page.getByRole('button', { name: 'Close' }).click();
-    const question = page.getByRole('alertdialog', { name: 'Confirmation' });
-    await question.getByText('Close application?').waitFor();
+    const question = page.getByRole('dialog', { name: 'Close application?' });
+    await question.getByText('Confirmation').waitFor();
     await question.getByRole('button', { name: 'Yes' }).click();
     const [code] = await once(m.monitor, 'exit');
     assert.equal(code, 0);
