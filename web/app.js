@@ -165,6 +165,7 @@ const grid = {
   selected: -1, // row index of the current row
   selectedUnit: -1,
   pending: false,
+  drawn: new Map(), // row index -> { row, selected, node } as last drawn
 
   setColumns(columns) {
     this.columns = columns;
@@ -237,10 +238,14 @@ const grid = {
     else if (touched) this.rows.clear();
   },
 
+  // Draws the rows in view. A row whose data and selection are as last drawn
+  // keeps its element, so a click that began on it still ends on it, and a
+  // row being edited is kept until the edit ends.
   render() {
     const body = $('gridBody');
     const [first, count] = this.visibleRange();
     const fresh = [];
+    const drawn = new Map();
     let missing = false;
     for (let i = first; i < first + count; i++) {
       const row = this.rows.get(i);
@@ -248,9 +253,18 @@ const grid = {
         missing = true;
         continue;
       }
-      fresh.push(this.rowElement(row, i));
+      const selected = i === this.selected;
+      const old = this.drawn.get(i);
+      const keep = old && ((old.row === row && old.selected === selected) || old.node.contains(document.activeElement));
+      const entry = keep ? old : { row, selected, node: this.rowElement(row, i) };
+      drawn.set(i, entry);
+      fresh.push(entry.node);
     }
-    body.replaceChildren($('gridSpacer'), ...fresh);
+    this.drawn = drawn;
+    const current = [...body.children].slice(1);
+    if (current.length !== fresh.length || current.some((node, i) => node !== fresh[i])) {
+      body.replaceChildren($('gridSpacer'), ...fresh);
+    }
     if (missing && !this.pending) {
       this.pending = true;
       requestAnimationFrame(() => {
@@ -367,7 +381,7 @@ const grid = {
   },
 
   select(index) {
-    if (index < 0 || index >= this.count) return;
+    if (index < 0 || index >= this.count || index === this.selected) return;
     this.selected = index;
     const row = this.rows.get(index);
     this.selectedUnit = row ? row.unit : -1;

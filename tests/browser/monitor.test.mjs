@@ -207,6 +207,26 @@ test('Get Ping reaches a TCP unit as its bytes', async () => {
   }
 });
 
+test('a command for a unit that has gone waits in its Cmd list until cleared', async () => {
+  const m = await startMonitor();
+  try {
+    const page = await openPage(m.address);
+    await unit(m.port, 'ping', '--unit', '0051');
+    await rowMenu(page, '0051', 'Get Ping');
+    const row = page.getByRole('row').filter({ has: page.getByRole('gridcell', { name: '0051', exact: true }) });
+    const cmd = row.locator('[aria-colindex="13"]');
+    await cmd.getByText('1', { exact: true }).waitFor({ timeout: waitLimit });
+    await cmd.click();
+    const popup = page.getByRole('dialog', { name: 'Send CMD' });
+    await popup.getByRole('listitem').getByText('Get Ping').waitFor();
+    await popup.getByRole('button', { name: 'Clear All Remembered Commands' }).click();
+    await popup.waitFor({ state: 'detached' });
+    await cmd.getByText('1', { exact: true }).waitFor({ state: 'detached', timeout: waitLimit });
+  } finally {
+    await m.stop();
+  }
+});
+
 test('Reset Device asks the password again after a wrong one and Cancel sends nothing', async () => {
   const m = await startMonitor();
   try {
