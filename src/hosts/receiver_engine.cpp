@@ -1,9 +1,12 @@
 #include "hosts/receiver_engine.hpp"
 
+#include "base/guard.hpp"
+
 #include "config/read_settings.hpp"
 #include "config/rewrite_settings_file.hpp"
 #include "config/settings_lines.hpp"
 #include "log/exe_folder.hpp"
+#include "platform/asio.hpp"
 #include "station/comm_trouble_data.hpp"
 #include "station/comm_trouble_limits.hpp"
 #include "station/station_queue.hpp"
@@ -31,6 +34,7 @@ ReceiverEngine::ReceiverEngine(boost::asio::io_context& io, const Clock& clock,
       log_(MakeHostLogger(options.host, clock, observer)),
       watchDog_(timers),
       serialPort_(io, *log_, options.devDir),
+      journal_(ExeFolder() + std::string(kStationJournalFileName), *log_),
       link_(serialPort_, clock, timers, *log_, options.host, observer, settings_),
       database_(tables_, *log_, DatabaseOptions(options, observer, tables_.CommTrLimits)),
       supervisor_(tables_, database_, link_, clock, timers, *log_, options.host, observer,
@@ -43,6 +47,15 @@ ReceiverEngine::ReceiverEngine(boost::asio::io_context& io, const Clock& clock,
   watchDog_.OnTimeout = [this](const std::string& key) { frames_.DeliverBufCmd(key); };
   transports_.SetFrameHandler(
       [this](const Route& route, std::string_view frame) { frames_.ProcessRecMsg(route, frame); });
+  link_.SetJournal(&journal_);
+  // One sync per loop turn: after the handlers at hand, and before any answer
+  // of theirs leaves a socket (whichever comes first).
+  journal_.SetSyncRequest([this, &io] { boost::asio::post(io, [this] { SyncJournal(); }); });
+  transports_.SetBeforeAnswers([this] { SyncJournal(); });
+}
+
+void ReceiverEngine::SyncJournal() noexcept {
+  Guarded(*log_, "StationJournal", [&] { journal_.Sync(); });
 }
 
 ReceiverEngine::~ReceiverEngine() {
@@ -55,6 +68,9 @@ bool ReceiverEngine::StartUp() {
   const std::string settingsPath = ExeFolder() + std::string(kSettingsFileName);
   RewriteSettingsFile_Old2New(settingsPath, *log_);
   ReadSettings(editor_, settingsPath);
+  // Lines of a run that ended without an orderly stop go out first, also
+  // when the unit database cannot be loaded.
+  link_.RestoreLines(journal_.Replay());
   if (!database_.ConnDB() || !database_.ReadDB_and_FillU_onStartUp(CommTrDefaults(settings_))) {
     return false;
   }
@@ -70,6 +86,7 @@ void ReceiverEngine::Stop() {
   if (const size_t unsent = link_.UnsentLineCount(); unsent > 0) {
     log_->LogAllMsg(UnsentLinesNote(unsent));
   }
+  link_.DropWaitingLines();
   transports_.Stop();
   log_->LogApplicationClosed();
 }

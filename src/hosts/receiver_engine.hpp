@@ -21,6 +21,7 @@
 #include "platform/serial_device_path.hpp"
 #include "station/comm_trouble_supervisor.hpp"
 #include "station/station_bridge.hpp"
+#include "station/station_journal.hpp"
 #include "station/station_link.hpp"
 
 namespace boost::asio {
@@ -50,7 +51,8 @@ class ReceiverEngine final : private SettingsEffects {
   // database; only when that loads: the transports, the first heartbeat and the
   // timers. Returns whether the receiver listens.
   bool StartUp();
-  // The unsent-lines note when lines would be lost, then "Application closed\r\n".
+  // The unsent-lines note when lines would be lost, the waiting lines dropped
+  // (the journal emptied), then "Application closed\r\n".
   void Stop();
 
   HostLogger& Log() { return *log_; }
@@ -62,6 +64,8 @@ class ReceiverEngine final : private SettingsEffects {
   void PingMonitSoft() override;
   void ApplyPingInterval() override;
   void ChangeCommTrDefault(int level, std::optional<int32_t> value) override;
+  // Makes the journal's writes durable; failures are reported, never thrown.
+  void SyncJournal() noexcept;
 
   const Clock& clock_;
   std::unique_ptr<HostLogger> log_;
@@ -70,6 +74,7 @@ class ReceiverEngine final : private SettingsEffects {
   Settings settings_;
   TWatchDog watchDog_;
   AsioSerialPort serialPort_;
+  StationJournal journal_;
   StationLink link_;
   UnitDatabase database_;
   CommTroubleSupervisor supervisor_;

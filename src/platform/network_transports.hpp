@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -35,6 +36,10 @@ class NetworkTransports {
   NetworkTransports& operator=(const NetworkTransports&) = delete;
 
   void SetFrameHandler(FrameHandler handler) { delivery_.SetHandler(std::move(handler)); }
+  // Runs before any answer leaves a socket (FrameDelivery::SetBeforeAnswers).
+  void SetBeforeAnswers(std::function<void()> beforeAnswers) {
+    delivery_.SetBeforeAnswers(std::move(beforeAnswers));
+  }
   // Whether the engine's start-up has completed; until then only a forced
   // ActivateSrvPort acts.
   void SetStarted(bool started) { started_ = started; }

@@ -39,6 +39,7 @@ void TcpConnection::Close() {
   if (writePosted_) {
     // Answers queued in this turn of the loop still leave before the close,
     // as far as the socket takes them now.
+    delivery_.BeforeAnswersLeave();
     for (const std::string& pending : pendingWrites_) {
       if (socket_.send(boost::asio::buffer(pending), 0, ignored) < pending.size()) {
         break;
@@ -127,6 +128,7 @@ void TcpConnection::OnRead(const boost::system::error_code& ec, size_t length) {
 
 void TcpConnection::WriteHead() {
   writing_ = true;
+  delivery_.BeforeAnswersLeave();
   boost::asio::async_write(socket_, boost::asio::buffer(pendingWrites_.front()),
                            [self = shared_from_this()](const boost::system::error_code& ec,
                                                        size_t) { self->OnWritten(ec); });

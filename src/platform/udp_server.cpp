@@ -53,6 +53,11 @@ void UdpServer::Send(std::string_view data) {
   if (!peer_) {
     throw std::runtime_error("no UDP peer yet");
   }
+  if (inBatch_) {
+    answers_.push_back({*peer_, std::string(data)});
+    return;
+  }
+  delivery_.BeforeAnswersLeave();
   boost::system::error_code ec;
   socket_.send_to(boost::asio::buffer(data.data(), data.size()), *peer_, 0, ec);
   if (ec) {
@@ -101,6 +106,7 @@ void UdpServer::OnReadable(const boost::system::error_code& ec) {
     }
   }
   const Route self = shared_from_this();
+  inBatch_ = true;
   for (int i = 0; i < got && !closed_; ++i) {
     const mmsghdr& header = batch_->headers[static_cast<size_t>(i)];
     // A datagram beyond the limit fills the extra byte, or is cut by the kernel.
@@ -115,6 +121,8 @@ void UdpServer::OnReadable(const boost::system::error_code& ec) {
         self, std::string_view(batch_->buffers[static_cast<size_t>(i)].data(), header.msg_len),
         "IdUDPServer1UDPRead");
   }
+  inBatch_ = false;
+  SendAnswers();
   if (closed_) {
     return;
   }
@@ -127,6 +135,22 @@ void UdpServer::OnReadable(const boost::system::error_code& ec) {
   // flood of datagrams does not hold up the TCP connections and timers.
   boost::asio::post(socket_.get_executor(),
                     [self = shared_from_this()] { self->OnReadable(boost::system::error_code()); });
+}
+
+void UdpServer::SendAnswers() {
+  if (answers_.empty() || closed_) {
+    answers_.clear();
+    return;
+  }
+  delivery_.BeforeAnswersLeave();
+  for (const Answer& answer : answers_) {
+    boost::system::error_code ec;
+    socket_.send_to(boost::asio::buffer(answer.data), answer.to, 0, ec);
+    if (ec) {
+      ReportFailure(delivery_.Log(), "RealSend", boost::system::system_error(ec, "send_to").what());
+    }
+  }
+  answers_.clear();
 }
 
 UdpServer::Batch::Batch() {

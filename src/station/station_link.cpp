@@ -29,13 +29,42 @@ StationLink::~StationLink() {
   port_.SetChunkHandler({});
 }
 
-void StationLink::AddToSendBuf(StationLine line) {
-  queue_.push_back(std::move(line));
+bool StationLink::AddToSendBuf(StationLine line) {
+  const bool kept = Append(std::move(line));
+  SendBufHead();
+  return kept;
+}
+
+bool StationLink::AppendToSendBuf(StationLine line) {
+  return Append(std::move(line));
+}
+
+void StationLink::RestoreLines(std::vector<StationLine> lines) {
+  for (StationLine& line : lines) {
+    queue_.push_back(std::move(line));
+  }
   SendBufHead();
 }
 
-void StationLink::AppendToSendBuf(StationLine line) {
+void StationLink::DropWaitingLines() {
+  queue_.clear();
+  if (journal_ != nullptr) {
+    journal_->Cleared();
+  }
+}
+
+bool StationLink::Append(StationLine line) {
+  // Queued even when the journal fails: the station must still hear of it.
+  const bool kept = journal_ == nullptr || IsHeartbeat(line) || journal_->Added(line);
   queue_.push_back(std::move(line));
+  return kept;
+}
+
+void StationLink::RemoveHead() {
+  if (journal_ != nullptr && !IsHeartbeat(queue_.front())) {
+    journal_->Removed();
+  }
+  queue_.pop_front();
 }
 
 bool StationLink::HeadDue() const {
@@ -73,7 +102,7 @@ void StationLink::SendBufHead() {
 void StationLink::SendBufAck(std::string_view chunk) {
   nextSendTime_ = TDateTime{};
   if (!queue_.empty()) {
-    queue_.pop_front();
+    RemoveHead();
   }
   SendBufHead();
   if (chunk.size() >= 4 && chunk.substr(0, 4) == "1011") {

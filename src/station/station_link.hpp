@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "base/clock.hpp"
 #include "base/date_time.hpp"
@@ -12,6 +13,7 @@
 #include "base/timer.hpp"
 #include "engine/settings.hpp"
 #include "log/host_observer.hpp"
+#include "station/line_journal.hpp"
 #include "station/serial_port.hpp"
 #include "station/station_line.hpp"
 #include "station/station_queue.hpp"
@@ -39,10 +41,19 @@ class StationLink {
   StationLink(const StationLink&) = delete;
   StationLink& operator=(const StationLink&) = delete;
 
-  // Appends an alarm-event line and sends the head when it is due.
-  void AddToSendBuf(StationLine line);
+  // Every line but the heartbeat is kept in the journal from now on.
+  void SetJournal(LineJournal* journal) { journal_ = journal; }
+
+  // Appends an alarm-event line and sends the head when it is due. Gives
+  // whether the journal kept the line (always true without a journal).
+  bool AddToSendBuf(StationLine line);
   // Appends a trouble or restore line; it goes out the next time the head is sent.
-  void AppendToSendBuf(StationLine line);
+  bool AppendToSendBuf(StationLine line);
+  // Lines a former run left in the journal, which holds them already: appended
+  // at the tail and sent when the head is due.
+  void RestoreLines(std::vector<StationLine> lines);
+  // An orderly stop: the waiting lines are dropped, the journal emptied.
+  void DropWaitingLines();
 
   void SendBufHead();
   // Any chunk answers the head.
@@ -65,6 +76,8 @@ class StationLink {
 
  private:
   bool HeadDue() const;
+  bool Append(StationLine line);
+  void RemoveHead();
 
   SerialPort& port_;
   const Clock& clock_;
@@ -73,6 +86,7 @@ class StationLink {
   HostObserver& observer_;
   const Settings& settings_;
 
+  LineJournal* journal_ = nullptr;
   StationQueue queue_;
   TDateTime nextSendTime_;
   std::chrono::milliseconds pingPeriod_{30000};

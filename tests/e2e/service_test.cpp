@@ -227,6 +227,8 @@ TEST_F(ServiceHost, StopsOnSigtermWithTheUnsentLinesNoteAndTellsSystemd) {
                      "be lost.\r\n\r\n"),
             std::string::npos);
   EXPECT_TRUE(log.ends_with(" - Application closed\r\n\r\n"));
+  // The lines were dropped as the note says: none comes back at the next start.
+  EXPECT_EQ(ReadFile(Home() / "Talvero_station.jnl"), "");
 
   std::string messages;
   char buffer[256];
@@ -236,6 +238,28 @@ TEST_F(ServiceHost, StopsOnSigtermWithTheUnsentLinesNoteAndTellsSystemd) {
   }
   close(notify);
   EXPECT_EQ(messages, "READY=1\nSTOPPING=1\n");
+}
+
+TEST_F(ServiceHost, AnAcknowledgedAlarmSurvivesAKillAndReachesTheStationAfterTheRestart) {
+  UseSettings(0);
+  StationPty station(DevDir(), "COM1");
+  auto receiver = Start();
+  ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
+  const auto answer = SendAlarmOverUdp();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ((*answer)[0], 1);
+  const std::string line = std::string("5077 181234E13001005") + '\x14';
+  EXPECT_NE(station.ReadUntil(line).find(line), std::string::npos);
+
+  receiver->Signal(SIGKILL);
+  receiver->WaitExit();
+  receiver = Start();
+  EXPECT_NE(station.ReadUntil(line).find(line), std::string::npos);
+  station.Write("\x06");
+  // Answered, the line leaves the journal.
+  EXPECT_TRUE(WaitUntil([&] { return ReadFile(Home() / "Talvero_station.jnl").empty(); }));
+  receiver->Signal(SIGTERM);
+  EXPECT_EQ(receiver->WaitExit(), 0);
 }
 
 TEST_F(ServiceHost, SaysWhyOnStandardErrorWhenTheHomeCannotBeWritten) {

@@ -12,6 +12,7 @@
 
 #include "frame_engine.hpp"
 #include "protocol/hex_text.hpp"
+#include "station/station_journal.hpp"
 #include "unit_frames.hpp"
 
 namespace talvero {
@@ -25,6 +26,7 @@ using testing::kEngineNowBytes;
 using testing::kImei;
 using testing::MakeUdpBinding;
 using testing::Plain;
+using testing::RecordingLogger;
 using testing::UnitFrame;
 using Kind = testing::RecordingLogger::Kind;
 using Lines = std::vector<std::string>;
@@ -217,6 +219,31 @@ TEST_F(FrameProcessorTest, AnEventWithAnImpossibleDateIsRefusedYetReachesTheStat
   EXPECT_EQ(tcp->sent, Lines{Answer(2, Bytes({0, 5, 3, 0, 0, 0}))});
   EXPECT_EQ(e.port.writes, Lines{"5077 181234E13001005\x14"});
   EXPECT_EQ(e.Unit(3).Active, 1);
+}
+
+TEST_F(FrameProcessorTest, AnEventIsAcknowledgedOnlyOnceItsLineIsJournaled) {
+  for (const bool journalWorks : {true, false}) {
+    SCOPED_TRACE(journalWorks);
+    auto& e = Engine();
+    const auto path = e.dir.path() / "Talvero_station.jnl";
+    if (!journalWorks) {
+      std::filesystem::create_directories(path);  // a folder: nothing can be written there
+    }
+    StationJournal journal(path, e.log);
+    e.link.SetJournal(&journal);
+    tcp->sent.clear();
+    e.processor.ProcessRecMsg(tcp, Plain(Event(5, 3)));
+    // The station hears of the alarm either way.
+    EXPECT_EQ(e.port.writes, Lines{"5077 181234E13001005\x14"});
+    const int answerType = journalWorks ? 1 : 2;
+    EXPECT_EQ(tcp->sent, Lines{Answer(answerType, Bytes({0, 5, 3, 0, 0, 0}))});
+    EXPECT_EQ(e.log.ErrNames(), journalWorks ? Lines{} : Lines{"StationJournal"});
+    if (journalWorks) {
+      RecordingLogger quiet;
+      EXPECT_EQ(StationJournal(path, quiet).Replay(), Lines{"5077 181234E13001005"});
+    }
+    e.link.SetJournal(nullptr);
+  }
 }
 
 TEST_F(FrameProcessorTest, TheNewAccountIsTakenBeforeTheRestoreLineIsQueued) {

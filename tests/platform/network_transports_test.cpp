@@ -325,6 +325,43 @@ TEST_F(NetworkTransportsTest, UdpAnswersGoToTheSenderBeingHandled) {
   EXPECT_EQ(ReadUdp(second), "later");
 }
 
+// The answers of one loop turn wait for the hook that runs once the turn's
+// frames are all handled (where the station journal is made durable).
+TEST_F(NetworkTransportsTest, AnswersOfATurnLeaveAfterTheHookThatFollowsTheirFrames) {
+  std::vector<std::string> events;
+  react = [&](const Route& route, std::string_view frame) {
+    route->Send("re:" + std::string(frame));
+    events.push_back("frame");
+  };
+  transports.SetBeforeAnswers([&] { events.push_back("before"); });
+  transports.ActivateSrvPort(true);
+
+  auto a = ConnectAndWait();
+  auto b = ConnectAndWait();
+  boost::asio::write(a, boost::asio::buffer(std::string("A")));
+  boost::asio::write(b, boost::asio::buffer(std::string("B")));
+  EXPECT_EQ(ReadTcp(a, 4), "re:A");
+  EXPECT_EQ(ReadTcp(b, 4), "re:B");
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 3),
+            (std::vector<std::string>{"frame", "frame", "before"}));
+
+  events.clear();
+  auto first = UdpClient();
+  auto second = UdpClient();
+  SendDatagram(first, "one");
+  SendDatagram(second, "two");
+  EXPECT_EQ(ReadUdp(first), "re:one");
+  EXPECT_EQ(ReadUdp(second), "re:two");
+  EXPECT_EQ(events, (std::vector<std::string>{"frame", "frame", "before"}));
+
+  // Outside a turn of frames an answer leaves at once, after the hook.
+  events.clear();
+  frames.back().route.lock()->Send("later");
+  EXPECT_EQ(events, std::vector<std::string>{"before"});
+  EXPECT_EQ(ReadUdp(second), "later");
+}
+
 TEST_F(NetworkTransportsTest, UdpDatagramBeyondTheBufferIsDropped) {
   transports.ActivateSrvPort(true);
   auto client = UdpClient();

@@ -359,5 +359,66 @@ TEST_F(StationLinkTest, TheChunkHandlerGoesWithTheLink) {
   EXPECT_FALSE(port.HasHandler());
 }
 
+// The journal calls as the link makes them; refuses lines while `refuse` holds.
+struct RecordingJournal final : LineJournal {
+  bool Added(std::string_view line) override {
+    calls.push_back("+" + std::string(line));
+    return !refuse;
+  }
+  void Removed() override { calls.push_back("-"); }
+  void Cleared() override { calls.push_back("clear"); }
+  Lines calls;
+  bool refuse = false;
+};
+
+TEST_F(StationLinkTest, TheJournalFollowsTheQueueButNotItsHeartbeats) {
+  settings.PingInvToMonitSoft = 30;
+  RecordingJournal journal;
+  Link().SetJournal(&journal);
+  StartUp();
+  Link().PingMonitSoft();
+  EXPECT_TRUE(Link().AddToSendBuf(kA));
+  EXPECT_TRUE(Link().AppendToSendBuf(kB));
+  EXPECT_EQ(journal.calls, (Lines{"+" + kA, "+" + kB}));
+  port.Deliver("\x06");  // the heartbeat leaves
+  port.Deliver("\x06");  // kA leaves
+  EXPECT_EQ(journal.calls, (Lines{"+" + kA, "+" + kB, "-"}));
+  Link().DropWaitingLines();
+  EXPECT_TRUE(link->Queue().empty());
+  EXPECT_EQ(journal.calls.back(), "clear");
+}
+
+TEST_F(StationLinkTest, ALineTheJournalRefusesIsQueuedAllTheSame) {
+  RecordingJournal journal;
+  journal.refuse = true;
+  Link().SetJournal(&journal);
+  StartUp();
+  EXPECT_FALSE(Link().AddToSendBuf(kA));
+  EXPECT_FALSE(Link().AppendToSendBuf(kB));
+  EXPECT_EQ(Queue(), (Lines{kA, kB}));
+  EXPECT_EQ(port.writes, Lines{Wire(kA)});
+}
+
+TEST_F(StationLinkTest, RestoredLinesGoBehindTheWaitingOnesWithoutAJournalEntry) {
+  settings.PingInvToMonitSoft = 30;
+  RecordingJournal journal;
+  Link().SetJournal(&journal);
+  StartUp();
+  Link().PingMonitSoft();
+  Link().RestoreLines({kA, kB});
+  EXPECT_EQ(Queue(), (Lines{std::string(kHeartbeatLine), kA, kB}));
+  EXPECT_TRUE(journal.calls.empty());
+  port.Deliver("\x06");
+  EXPECT_EQ(port.writes, (Lines{kHeartbeatWire, Wire(kA)}));
+  port.Deliver("\x06");
+  EXPECT_EQ(journal.calls, Lines{"-"});
+}
+
+TEST_F(StationLinkTest, RestoredLinesGoOutAtOnceWhenNothingIsOnTheLine) {
+  StartUp();
+  Link().RestoreLines({kA});
+  EXPECT_EQ(port.writes, Lines{Wire(kA)});
+}
+
 }  // namespace
 }  // namespace talvero
