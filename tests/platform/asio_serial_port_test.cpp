@@ -168,6 +168,17 @@ TEST_F(AsioSerialPortTest, EachBurstIsOneChunk) {
   EXPECT_EQ(chunks, (std::vector<std::string>{heartbeat, "\x06"}));
 }
 
+TEST_F(AsioSerialPortTest, AHeartbeatDeliveredInTwoPiecesIsOneChunk) {
+  OpenCom1();
+  const std::string heartbeat = std::string("1011") + std::string(11, ' ') + "@    " + '\x14';
+  // As a USB adapter hands it over: two packets some 20 ms apart.
+  pty.Write(heartbeat.substr(0, 8));
+  RunFor(io, std::chrono::milliseconds(20));
+  pty.Write(heartbeat.substr(8));
+  ASSERT_TRUE(RunUntil(io, [&] { return !chunks.empty(); }));
+  EXPECT_EQ(chunks, std::vector<std::string>{heartbeat});
+}
+
 TEST_F(AsioSerialPortTest, RenameWhileOpenMovesToTheNewDevice) {
   PseudoTerminal second;
   std::filesystem::create_symlink(second.SlavePath(), devDir.path() / "ttyUSB0");
@@ -233,7 +244,7 @@ TEST_F(AsioSerialPortTest, CloseStopsReadingAndWriting) {
   pty.Write("sent after close");
   port.Write("after close");
   // Longer than the quiet span after which waiting bytes become a chunk.
-  RunFor(io, std::chrono::milliseconds(50));
+  RunFor(io, std::chrono::milliseconds(300));
   EXPECT_TRUE(chunks.empty());
   EXPECT_EQ(pty.Read(), "");
 }
