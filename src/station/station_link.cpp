@@ -65,6 +65,7 @@ void StationLink::RemoveHead() {
     journal_->Removed();
   }
   queue_.pop_front();
+  headNaks_ = 0;
 }
 
 bool StationLink::HeadDue() const {
@@ -100,6 +101,10 @@ void StationLink::SendBufHead() {
 }
 
 void StationLink::SendBufAck(std::string_view chunk) {
+  if (chunk.size() == 1 && chunk[0] == kNak) {
+    HeadRefused();
+    return;
+  }
   nextSendTime_ = TDateTime{};
   if (!queue_.empty()) {
     RemoveHead();
@@ -108,6 +113,20 @@ void StationLink::SendBufAck(std::string_view chunk) {
   if (chunk.size() >= 4 && chunk.substr(0, 4) == "1011") {
     port_.Write(std::string_view(&kAck, 1));
   }
+}
+
+void StationLink::HeadRefused() {
+  if (queue_.empty()) {
+    return;
+  }
+  if (++headNaks_ >= kNaksToDrop) {
+    log_.LogImpMsg(fmt::format("!! LINE REFUSED {} TIMES BY THE MONITORING SOFTWARE, DROPPED: {}",
+                               kNaksToDrop, queue_.front()));
+    RemoveHead();
+  }
+  // Written again at once, as if its 5 seconds had passed.
+  nextSendTime_ = TDateTime{};
+  SendBufHead();
 }
 
 void StationLink::PingMonitSoft() {

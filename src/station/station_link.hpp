@@ -30,9 +30,10 @@ namespace talvero {
 //                                                          TimerSBSend restarted)
 //   port chunk --> SendBufAck: NextSendTime = 0, head removed, SendBufHead,
 //                              0x06 when the chunk begins with "1011"
+//   lone NAK ----> the head written again; removed (and reported) at its third NAK
 //
-// Only the head is ever on the line; it is written again until any chunk
-// answers it. Runs on the host's event thread, so it takes no lock.
+// Only the head is ever on the line; it is written again until a chunk other
+// than a NAK answers it. Runs on the host's event thread, so it takes no lock.
 class StationLink {
  public:
   StationLink(SerialPort& port, const Clock& clock, TimerFactory& timers, Logger& log,
@@ -56,7 +57,7 @@ class StationLink {
   void DropWaitingLines();
 
   void SendBufHead();
-  // Any chunk answers the head.
+  // Any chunk but a lone NAK answers the head.
   void SendBufAck(std::string_view chunk);
   void PingMonitSoft();
   // Opens the port named by the SerialPort setting; reports the outcome.
@@ -73,11 +74,15 @@ class StationLink {
 
   static constexpr std::chrono::milliseconds kResendPeriod{5000};
   static constexpr std::chrono::milliseconds kWriteGap{3000};
+  // NAKs of one line after which it is given up, so it cannot block the queue.
+  static constexpr int kNaksToDrop = 3;
 
  private:
   bool HeadDue() const;
   bool Append(StationLine line);
   void RemoveHead();
+  // The monitoring software refused the head.
+  void HeadRefused();
 
   SerialPort& port_;
   const Clock& clock_;
@@ -89,6 +94,7 @@ class StationLink {
   LineJournal* journal_ = nullptr;
   StationQueue queue_;
   TDateTime nextSendTime_;
+  int headNaks_ = 0;  // NAKs of the line now at the head
   std::chrono::milliseconds pingPeriod_{30000};
   std::unique_ptr<Timer> TimerSBSend;
   std::unique_ptr<Timer> TimerPingDR;

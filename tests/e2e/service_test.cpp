@@ -97,6 +97,15 @@ class ServiceHost : public ::testing::Test {
     return unit.Receive();
   }
 
+  // Unit 0012 reports event 1130 of group 01 in the zone given; waits for its Ack.
+  void SendAlarmInZone(const std::string& zone) const {
+    UnitSocket unit(UnitSocket::Kind::Udp, port_);
+    unit.Send(AlarmEvent(0x0012, "1234", "113001" + zone));
+    const auto answer = unit.Receive();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ((*answer)[0], 1);
+  }
+
   // Answers every line that arrives until the wanted one has come.
   bool AnswerUntil(StationPty& station, const std::string& wanted) {
     for (int lines = 0; lines < 20; ++lines) {
@@ -260,6 +269,53 @@ TEST_F(ServiceHost, AnAcknowledgedAlarmSurvivesAKillAndReachesTheStationAfterThe
   EXPECT_TRUE(WaitUntil([&] { return ReadFile(Home() / "Talvero_station.jnl").empty(); }));
   receiver->Signal(SIGTERM);
   EXPECT_EQ(receiver->WaitExit(), 0);
+}
+
+TEST_F(ServiceHost, AHeartbeatOfTheStationInTwoPiecesAnswersOneLine) {
+  UseSettings(0);
+  StationPty station(DevDir(), "COM1");
+  auto receiver = Start();
+  ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
+  station.ReleaseSlave();
+  for (const std::string zone : {"001", "002", "003"}) {
+    SendAlarmInZone(zone);
+  }
+  const std::string first = std::string("5077 181234E13001001") + '\x14';
+  EXPECT_NE(station.ReadUntil(first).find(first), std::string::npos);
+  // As a USB adapter delivers it: two packets 20 ms apart.
+  station.Write("1011       ");
+  (void)station.ReadFor(std::chrono::milliseconds(20));
+  station.Write("    @    \x14");
+  const std::string second = std::string("5077 181234E13001002") + '\x14';
+  EXPECT_EQ(station.ReadUntil(std::string(second) + '\x06'), second + '\x06');
+  // The third line waits for an answer of its own.
+  EXPECT_EQ(station.ReadFor(std::chrono::milliseconds(500)), "");
+  station.Write("\x06");
+  const std::string third = std::string("5077 181234E13001003") + '\x14';
+  EXPECT_EQ(station.ReadUntil(third), third);
+}
+
+TEST_F(ServiceHost, ALineRefusedThreeTimesIsDroppedAndReported) {
+  UseSettings(0);
+  StationPty station(DevDir(), "COM1");
+  auto receiver = Start();
+  ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
+  station.ReleaseSlave();
+  SendAlarmInZone("001");
+  SendAlarmInZone("002");
+  const std::string first = std::string("5077 181234E13001001") + '\x14';
+  EXPECT_NE(station.ReadUntil(first).find(first), std::string::npos);
+  for (int nak = 1; nak <= 2; ++nak) {
+    station.Write("\x15");
+    EXPECT_EQ(station.ReadUntil(first), first) << nak;
+  }
+  station.Write("\x15");
+  const std::string second = std::string("5077 181234E13001002") + '\x14';
+  EXPECT_EQ(station.ReadUntil(second), second);
+  EXPECT_NE(ReadFile(Home() / "Log_Service" / "Imp_msg.log")
+                .find(" - !! LINE REFUSED 3 TIMES BY THE MONITORING SOFTWARE, DROPPED: "
+                      "5077 181234E13001001\r\n"),
+            std::string::npos);
 }
 
 TEST_F(ServiceHost, SaysWhyOnStandardErrorWhenTheHomeCannotBeWritten) {
