@@ -18,15 +18,22 @@ StationLink::StationLink(SerialPort& port, const Clock& clock, TimerFactory& tim
       settings_(settings),
       TimerSBSend(timers.MakeTimer(
           TimerKind::Periodic, [this] { Guarded(log_, "SendBufHead", [&] { SendBufHead(); }); })),
-      TimerPingDR(timers.MakeTimer(TimerKind::Periodic, [this] {
-        Guarded(log_, "PingMonitSoft", [&] { PingMonitSoft(); });
+      TimerPingDR(
+          timers.MakeTimer(TimerKind::Periodic,
+                           [this] { Guarded(log_, "PingMonitSoft", [&] { PingMonitSoft(); }); })),
+      TimerReopen(timers.MakeTimer(TimerKind::Periodic, [this] {
+        Guarded(log_, "ReopenSerialPort", [&] { ReopenSerialPort(); });
       })) {
   port_.SetChunkHandler(
       [this](std::string_view chunk) { Guarded(log_, "SendBufAck", [&] { SendBufAck(chunk); }); });
+  port_.SetLossHandler([this](const std::string& name) {
+    Guarded(log_, "SerialPortLost", [&] { SerialPortLost(name); });
+  });
 }
 
 StationLink::~StationLink() {
   port_.SetChunkHandler({});
+  port_.SetLossHandler({});
 }
 
 bool StationLink::AddToSendBuf(StationLine line) {
@@ -129,6 +136,32 @@ void StationLink::HeadRefused() {
   SendBufHead();
 }
 
+void StationLink::SerialPortLost(const std::string& name) {
+  if (portLost_) {
+    return;
+  }
+  portLost_ = true;
+  log_.LogImpMsg(fmt::format("!! SERIAL PORT {} LOST", name));
+  TimerReopen->Start(kReopenPeriod);
+}
+
+void StationLink::ReopenSerialPort() {
+  const std::string& name = settings_.SerialPort;
+  if (!port_.Open(name)) {
+    return;
+  }
+  log_.LogImpMsg(fmt::format("Serial Port {} opened again", name));
+  PortBack();
+}
+
+void StationLink::PortBack() {
+  TimerReopen->Stop();
+  portLost_ = false;
+  // The head may have been cut off on the line: it goes out whole at once.
+  nextSendTime_ = TDateTime{};
+  SendBufHead();
+}
+
 void StationLink::PingMonitSoft() {
   if (settings_.PingInvToMonitSoft <= 0 || queue_.size() >= 3) {
     return;
@@ -145,6 +178,9 @@ void StationLink::DoActivateSerialPort() {
     }
     if (port_.IsOpen()) {
       log_.LogAllMsg(fmt::format("Serial Port {} opened", name));
+      if (portLost_) {
+        PortBack();
+      }
     } else {
       log_.LogImpMsg(fmt::format("!! CAN NOT OPEN SERIAL PORT {}", name));
     }

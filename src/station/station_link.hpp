@@ -31,6 +31,8 @@ namespace talvero {
 //   port chunk --> SendBufAck: NextSendTime = 0, head removed, SendBufHead,
 //                              0x06 when the chunk begins with "1011"
 //   lone NAK ----> the head written again; removed (and reported) at its third NAK
+//   port lost ---> reported once; TimerReopen (5 s) opens it again, the return
+//                  is reported once and the head goes out at once
 //
 // Only the head is ever on the line; it is written again until a chunk other
 // than a NAK answers it. Runs on the host's event thread, so it takes no lock.
@@ -76,6 +78,7 @@ class StationLink {
   static constexpr std::chrono::milliseconds kWriteGap{3000};
   // NAKs of one line after which it is given up, so it cannot block the queue.
   static constexpr int kNaksToDrop = 3;
+  static constexpr std::chrono::milliseconds kReopenPeriod{5000};
 
  private:
   bool HeadDue() const;
@@ -83,6 +86,11 @@ class StationLink {
   void RemoveHead();
   // The monitoring software refused the head.
   void HeadRefused();
+  void SerialPortLost(const std::string& name);
+  // A TimerReopen tick: tries the port again; quiet until it opens.
+  void ReopenSerialPort();
+  // The port is open (again): no more tries, and the head is due at once.
+  void PortBack();
 
   SerialPort& port_;
   const Clock& clock_;
@@ -98,6 +106,8 @@ class StationLink {
   std::chrono::milliseconds pingPeriod_{30000};
   std::unique_ptr<Timer> TimerSBSend;
   std::unique_ptr<Timer> TimerPingDR;
+  std::unique_ptr<Timer> TimerReopen;
+  bool portLost_ = false;
 };
 
 }  // namespace talvero

@@ -37,9 +37,10 @@ std::string AlarmEvent(uint16_t unit, const std::string& account, const std::str
   return Frame(6, 1, unit, time + account + event);
 }
 
-std::string SettingsFile(uint16_t port, int pingSeconds = 30) {
-  return "TcpUdpSrvPort=" + std::to_string(port) +
-         "\r\nSerialPort=COM1\r\nCommTrouble1=15\r\nCommTrouble2=60\r\nCommTrouble3=240\r\n"
+std::string SettingsFile(uint16_t port, int pingSeconds = 30,
+                         const std::string& serialPort = "COM1") {
+  return "TcpUdpSrvPort=" + std::to_string(port) + "\r\nSerialPort=" + serialPort +
+         "\r\nCommTrouble1=15\r\nCommTrouble2=60\r\nCommTrouble3=240\r\n"
          "CommTrStartUpDelay=7\r\nPingInvToMonitSoft=" +
          std::to_string(pingSeconds) +
          "\r\nEncrMarker=0\r\nAutoStartUp=0\r\nSystemTray=0\r\nPlaySounds=0\r\n"
@@ -54,10 +55,12 @@ class ServiceHost : public ::testing::Test {
   std::filesystem::path DevDir() const { return home_.path() / "dev"; }
   std::filesystem::path Output() const { return home_.path() / "output.txt"; }
 
-  void UseSettings(int pingSeconds = 30) {
+  void UseSettings(int pingSeconds = 30, const std::string& serialPort = "COM1") {
     std::filesystem::create_directories(Home());
-    WriteFile(Home() / "Talvero.ini", SettingsFile(port_, pingSeconds));
+    WriteFile(Home() / "Talvero.ini", SettingsFile(port_, pingSeconds, serialPort));
   }
+
+  std::string ImpMsgLog() const { return ReadFile(Home() / "Log_Service" / "Imp_msg.log"); }
 
   std::unique_ptr<Receiver> Start(const std::vector<std::string>& extraEnv = {}) {
     return std::make_unique<Receiver>(
@@ -312,10 +315,68 @@ TEST_F(ServiceHost, ALineRefusedThreeTimesIsDroppedAndReported) {
   station.Write("\x15");
   const std::string second = std::string("5077 181234E13001002") + '\x14';
   EXPECT_EQ(station.ReadUntil(second), second);
-  EXPECT_NE(ReadFile(Home() / "Log_Service" / "Imp_msg.log")
-                .find(" - !! LINE REFUSED 3 TIMES BY THE MONITORING SOFTWARE, DROPPED: "
-                      "5077 181234E13001001\r\n"),
+  EXPECT_NE(ImpMsgLog().find(" - !! LINE REFUSED 3 TIMES BY THE MONITORING SOFTWARE, DROPPED: "
+                             "5077 181234E13001001\r\n"),
             std::string::npos);
+}
+
+TEST_F(ServiceHost, TheStationLineIsOpenedAgainAfterAHangUpAndTheWaitingLinesGoOut) {
+  UseSettings(0);
+  auto station = std::make_unique<StationPty>(DevDir(), "COM1");
+  auto receiver = Start();
+  ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
+  station->ReleaseSlave();
+  SendAlarmInZone("001");
+  const std::string first = std::string("5077 181234E13001001") + '\x14';
+  EXPECT_NE(station->ReadUntil(first).find(first), std::string::npos);
+
+  station.reset();  // the cable is pulled
+  ASSERT_TRUE(WaitUntil(
+      [&] { return ImpMsgLog().find(" - !! SERIAL PORT COM1 LOST\r\n") != std::string::npos; }));
+  SendAlarmInZone("002");  // still acknowledged, and kept while the line is away
+  std::filesystem::remove(DevDir() / "COM1");
+  station = std::make_unique<StationPty>(DevDir(), "COM1");
+  // Tried every 5 s: the head goes out as soon as the line is back.
+  EXPECT_EQ(station->ReadUntil(first, std::chrono::milliseconds(8000)), first);
+  station->ReleaseSlave();
+  station->Write("\x06");
+  const std::string second = std::string("5077 181234E13001002") + '\x14';
+  EXPECT_EQ(station->ReadUntil(second), second);
+  const std::string imp = ImpMsgLog();
+  EXPECT_EQ(imp.find("LOST"), imp.rfind("LOST"));
+  EXPECT_NE(imp.find(" - Serial Port COM1 opened again\r\n"), std::string::npos);
+}
+
+TEST_F(ServiceHost, ASerialPortNameIsOpenedBelowTheDeviceFolderOrRefusedAloud) {
+  struct Case {
+    std::string name;
+    bool opens;
+  };
+  const Case cases[] = {{"pts/7", true}, {"../x1", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(Home());
+    UseSettings(30, c.name);
+    StationPty fallback(DevDir(), "COM1");  // where a silent COM1 would send the lines
+    std::optional<StationPty> named;
+    if (c.opens) {
+      named.emplace(DevDir() / "pts", "7");
+    }
+    auto receiver = Start();
+    ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
+    if (c.opens) {
+      EXPECT_EQ(named->ReadUntil(kHeartbeat), kHeartbeat);
+    } else {
+      EXPECT_TRUE(WaitUntil([&] {
+        return ImpMsgLog().find(" - !! CAN NOT OPEN SERIAL PORT " + c.name + "\r\n") !=
+               std::string::npos;
+      }));
+    }
+    EXPECT_EQ(fallback.ReadFor(std::chrono::milliseconds(300)), "");
+    receiver->Signal(SIGTERM);
+    EXPECT_EQ(receiver->WaitExit(), 0);
+    std::filesystem::remove_all(DevDir());
+  }
 }
 
 TEST_F(ServiceHost, SaysWhyOnStandardErrorWhenTheHomeCannotBeWritten) {

@@ -488,5 +488,57 @@ TEST_F(StationLinkTest, RestoredLinesGoOutAtOnceWhenNothingIsOnTheLine) {
   EXPECT_EQ(port.writes, Lines{Wire(kA)});
 }
 
+TEST_F(StationLinkTest, ALostPortIsReportedOnceTriedEveryFiveSecondsAndServedOnItsReturn) {
+  settings.PingInvToMonitSoft = 30;
+  StartUp();
+  Link().AddToSendBuf(kA);
+  Link().AppendToSendBuf(kB);
+  Link().AppendToSendBuf(kC);
+  port.failAll = true;
+  port.Lose();
+  port.Lose();  // a second report of the same loss changes nothing
+  EXPECT_EQ(log.Texts(Kind::Imp), Lines{"!! SERIAL PORT COM1 LOST"});
+  const size_t opensBefore = port.opened.size();
+  time.Advance(4999ms);
+  EXPECT_EQ(port.opened.size(), opensBefore);
+  time.Advance(1ms);
+  EXPECT_EQ(port.opened.size(), opensBefore + 1);
+  time.Advance(55s);  // tried every 5 s, quietly; no heartbeat joins three waiting lines
+  EXPECT_EQ(port.opened.size(), opensBefore + 12);
+  EXPECT_EQ(log.Texts(Kind::Imp), Lines{"!! SERIAL PORT COM1 LOST"});
+  EXPECT_EQ(Queue(), (Lines{kA, kB, kC}));
+
+  port.writes.clear();
+  port.failAll = false;
+  time.Advance(5s);
+  EXPECT_EQ(log.Texts(Kind::Imp),
+            (Lines{"!! SERIAL PORT COM1 LOST", "Serial Port COM1 opened again"}));
+  EXPECT_EQ(port.writes, Lines{Wire(kA)});
+  port.Deliver("\x06");
+  port.Deliver("\x06");
+  EXPECT_EQ(port.writes, (Lines{Wire(kA), Wire(kB), Wire(kC)}));
+  const size_t opensAfter = port.opened.size();
+  time.Advance(1min);
+  EXPECT_EQ(port.opened.size(), opensAfter);
+}
+
+TEST_F(StationLinkTest, ThePortOpenedByItsSettingWhileLostEndsTheTries) {
+  StartUp();
+  Link().AddToSendBuf(kA);
+  port.failAll = true;
+  port.Lose();
+  port.failAll = false;
+  settings.SerialPort = "COM2";
+  Link().DoActivateSerialPort();
+  EXPECT_EQ(port.Name(), "COM2");
+  EXPECT_EQ(port.writes, (Lines{Wire(kA), Wire(kA)}));
+  const size_t opens = port.opened.size();
+  time.Advance(1min);
+  EXPECT_EQ(port.opened.size(), opens);
+  // A later loss is a new one, reported again.
+  port.Lose();
+  EXPECT_EQ(log.Texts(Kind::Imp), (Lines{"!! SERIAL PORT COM1 LOST", "!! SERIAL PORT COM2 LOST"}));
+}
+
 }  // namespace
 }  // namespace talvero
