@@ -59,7 +59,7 @@ void ReceiverEngine::SyncJournal() noexcept {
 }
 
 ReceiverEngine::~ReceiverEngine() {
-  transports_.Stop();
+  transports_.Release();
 }
 
 bool ReceiverEngine::StartUp() {
@@ -87,7 +87,9 @@ void ReceiverEngine::Stop() {
     log_->LogAllMsg(UnsentLinesNote(unsent));
   }
   link_.DropWaitingLines();
-  transports_.Stop();
+  // The connections go with the process, without a line each: with thousands
+  // of units they would bury "Application closed" under their lines.
+  transports_.Release();
   log_->LogApplicationClosed();
 }
 

@@ -52,7 +52,8 @@ class ReceiverEngine final : private SettingsEffects {
   // timers. Returns whether the receiver listens.
   bool StartUp();
   // The unsent-lines note when lines would be lost, the waiting lines dropped
-  // (the journal emptied), then "Application closed\r\n".
+  // (the journal emptied), the sockets released without a line each, then
+  // "Application closed\r\n".
   void Stop();
 
   HostLogger& Log() { return *log_; }

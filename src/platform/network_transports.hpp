@@ -48,8 +48,12 @@ class NetworkTransports {
   // Starts, or restarts, both transports on TcpUdpSrvPort: every open
   // connection is closed and the UDP server replaced.
   void ActivateSrvPort(bool force);
-  // Closes the listener, every connection and the UDP server.
+  // Closes the listener, every connection (each with its disconnect line) and
+  // the UDP server.
   void Stop();
+  // As Stop, without the disconnect lines: the program ends, and its sockets
+  // go with it as with the process.
+  void Release();
 
  private:
   boost::asio::io_context& io_;

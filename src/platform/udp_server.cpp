@@ -10,6 +10,15 @@
 
 namespace talvero {
 
+namespace {
+
+// A full send buffer is what a flood of datagrams from outside leaves behind.
+bool PeerCaused(const boost::system::error_code& ec) {
+  return ec == boost::asio::error::would_block || ec == boost::asio::error::no_buffer_space;
+}
+
+}  // namespace
+
 UdpServer::UdpServer(boost::asio::io_context& io, uint16_t port, FrameDelivery& delivery)
     : socket_(io), delivery_(delivery) {
   using boost::asio::ip::udp;
@@ -60,6 +69,9 @@ void UdpServer::Send(std::string_view data) {
   delivery_.BeforeAnswersLeave();
   boost::system::error_code ec;
   socket_.send_to(boost::asio::buffer(data.data(), data.size()), *peer_, 0, ec);
+  if (ec && PeerCaused(ec)) {
+    throw PeerFault(boost::system::system_error(ec, "send_to").what());
+  }
   if (ec) {
     throw boost::system::system_error(ec, "send_to");
   }
@@ -147,7 +159,12 @@ void UdpServer::SendAnswers() {
     boost::system::error_code ec;
     socket_.send_to(boost::asio::buffer(answer.data), answer.to, 0, ec);
     if (ec) {
-      ReportFailure(delivery_.Log(), "RealSend", boost::system::system_error(ec, "send_to").what());
+      const std::string failure = boost::system::system_error(ec, "send_to").what();
+      if (PeerCaused(ec)) {
+        delivery_.Log().LogImpMsg("!! CAN NOT SEND: " + failure);
+      } else {
+        ReportFailure(delivery_.Log(), "RealSend", failure);
+      }
     }
   }
   answers_.clear();

@@ -252,6 +252,24 @@ TEST_F(ServiceHost, StopsOnSigtermWithTheUnsentLinesNoteAndTellsSystemd) {
   EXPECT_EQ(messages, "READY=1\nSTOPPING=1\n");
 }
 
+TEST_F(ServiceHost, AStopWithAnEmptyQueueWritesOnlyApplicationClosed) {
+  UseSettings(0);
+  auto receiver = Start();
+  ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
+  UnitSocket unit(UnitSocket::Kind::Tcp, port_);
+  unit.Send(Frame(35, 0x0102, 0x0005, ""));
+  ASSERT_TRUE(unit.Receive());
+  const std::string before = AllMsgLog();
+  receiver->Signal(SIGTERM);
+  ASSERT_EQ(receiver->WaitExit(), 0);
+  const std::string log = AllMsgLog();
+  ASSERT_TRUE(log.starts_with(before));
+  const std::string added = log.substr(before.size());
+  // The time stamp, then the one line: the connection goes with the process.
+  EXPECT_EQ(added.find(" - "), 19u);
+  EXPECT_EQ(added.substr(19), " - Application closed\r\n\r\n");
+}
+
 TEST_F(ServiceHost, AnAcknowledgedAlarmSurvivesAKillAndReachesTheStationAfterTheRestart) {
   UseSettings(0);
   StationPty station(DevDir(), "COM1");

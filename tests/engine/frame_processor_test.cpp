@@ -147,6 +147,23 @@ TEST_F(FrameProcessorTest, AFrameThatCannotBeDecryptedIsRefusedWithoutReadingPas
   EXPECT_EQ(e.Unit(0xFFFF).Active, 0);
 }
 
+TEST_F(FrameProcessorTest, AnEncryptedFrameOfAnySizeIsRefusedBySizeAndNeverReachesTheErrorsLog) {
+  // Bodies (bytes 4 to the checksum) up to the cipher's working space and beyond it.
+  for (const size_t body : {size_t{257}, size_t{258}, size_t{8187}}) {
+    SCOPED_TRACE(body);
+    auto& e = Engine();
+    tcp->sent.clear();
+    const std::string frame = AddCrc8(Bytes({35, 1, 0, 5}) + std::string(body, '\x41'));
+    e.processor.ProcessRecMsg(tcp, frame);
+    EXPECT_TRUE(e.log.ErrNames().empty());
+    EXPECT_EQ(e.log.Texts(Kind::Imp),
+              Lines{fmt::format("Receive INVALID Size STRING from 10.0.0.5 ({} b.): 0x{}",
+                                frame.size(), StrToHexText(frame))});
+    ASSERT_EQ(tcp->sent.size(), 1u);
+    EXPECT_EQ(tcp->sent[0][0], 2);
+  }
+}
+
 TEST_F(FrameProcessorTest, TheReceiveLineIsSeparatedOnTheServiceHostAndCountedOnTheDesktop) {
   const std::string ping = Plain(UnitFrame(35, 5, 3));
   const std::string line =

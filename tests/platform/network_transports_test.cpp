@@ -505,5 +505,20 @@ TEST_F(NetworkTransportsTest, StopClosesEverythingAndLetsTheLoopReturn) {
   EXPECT_TRUE(io.stopped());
 }
 
+TEST_F(NetworkTransportsTest, ReleaseClosesEverythingWithoutADisconnectLine) {
+  transports.ActivateSrvPort(true);
+  auto client = ConnectAndWait();
+  log.Clear();
+  transports.Release();
+  EXPECT_TRUE(log.entries.empty());
+  std::array<char, 8> buffer;
+  boost::system::error_code ec;
+  client.read_some(boost::asio::buffer(buffer), ec);
+  EXPECT_EQ(ec, boost::asio::error::eof);
+  io.restart();
+  io.run_for(std::chrono::seconds(1));
+  EXPECT_TRUE(io.stopped());
+}
+
 }  // namespace
 }  // namespace talvero
