@@ -6,6 +6,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <map>
+#include <set>
+
 #include "e2e/harness.hpp"
 #include "protocol/crc8.hpp"
 #include "protocol/time_bytes.hpp"
@@ -290,6 +294,76 @@ TEST_F(ServiceHost, AnAcknowledgedAlarmSurvivesAKillAndReachesTheStationAfterThe
   EXPECT_TRUE(WaitUntil([&] { return ReadFile(Home() / "Talvero_station.jnl").empty(); }));
   receiver->Signal(SIGTERM);
   EXPECT_EQ(receiver->WaitExit(), 0);
+}
+
+// Units report faster than the station takes the lines; the receiver is killed
+// in the middle of a round. Every alarm whose Ack a unit got reaches the
+// station after the restart, in order per unit.
+TEST_F(ServiceHost, AKillDuringAnAlarmStormLosesNoAcknowledgedAlarm) {
+  UseSettings(0);
+  StationPty station(DevDir(), "COM1");
+  auto receiver = Start();
+  ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
+  constexpr int kUnits = 20;
+  std::vector<std::unique_ptr<UnitSocket>> units;
+  for (int u = 0; u < kUnits; ++u) {
+    units.push_back(std::make_unique<UnitSocket>(UnitSocket::Kind::Tcp, port_));
+  }
+  const auto account = [](int u) { return std::to_string(1000 + u); };
+  const auto zone = [](int n) {
+    const std::string digits = std::to_string(n);
+    return std::string(3 - digits.size(), '0') + digits;
+  };
+  std::vector<std::string> acknowledged;
+  for (int round = 1; round <= 8; ++round) {
+    for (int u = 0; u < kUnits; ++u) {
+      units[u]->Send(AlarmEvent(static_cast<uint16_t>(u + 1), account(u), "113001" + zone(round)));
+    }
+    if (round == 8) {
+      receiver->Signal(SIGKILL);  // the answers of this round may or may not have left
+    }
+    for (int u = 0; u < kUnits; ++u) {
+      const auto answer = units[u]->Receive(std::chrono::milliseconds(round == 8 ? 500 : 3000));
+      if (answer && !answer->empty() && (*answer)[0] == 1) {
+        acknowledged.push_back("5077 18" + account(u) + "E13001" + zone(round));
+      }
+    }
+  }
+  receiver->WaitExit();
+  ASSERT_GE(acknowledged.size(), 7u * kUnits);
+  // Every log line was written whole.
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(Home() / "Log_Service")) {
+    if (entry.is_regular_file()) {
+      EXPECT_TRUE(ReadFile(entry.path()).ends_with("\r\n")) << entry.path();
+    }
+  }
+
+  receiver = Start();
+  std::map<std::string, std::vector<std::string>> byAccount;
+  std::set<std::string> seen;
+  for (int lines = 0; lines < 400 && seen.size() < acknowledged.size(); ++lines) {
+    std::string line = station.ReadUntil("\x14");
+    if (line.empty()) {
+      break;
+    }
+    station.Write("\x06");
+    line.pop_back();
+    if (std::find(acknowledged.begin(), acknowledged.end(), line) != acknowledged.end()) {
+      seen.insert(line);
+    }
+    byAccount[line.substr(7, 4)].push_back(line.substr(17));
+  }
+  for (const std::string& line : acknowledged) {
+    EXPECT_EQ(seen.count(line), 1u) << line;
+  }
+  // In order per unit; a line written just before the kill may come twice.
+  for (auto& [acct, zones] : byAccount) {
+    EXPECT_TRUE(std::is_sorted(zones.begin(), zones.end())) << acct;
+  }
+  // The unit database loaded again: the second start listens too.
+  const std::string listen = "Server Listen UDP Port " + std::to_string(port_);
+  const std::string log = AllMsgLog();
+  EXPECT_NE(log.find(listen), log.rfind(listen));
 }
 
 TEST_F(ServiceHost, AHeartbeatOfTheStationInTwoPiecesAnswersOneLine) {
