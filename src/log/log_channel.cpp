@@ -142,18 +142,25 @@ void TLog::AppendToFile(TDateTime moment, std::string_view text) {
   if (fd_ < 0) {
     OpenFile(path);
   }
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd_, text.data(), text.size());
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t written = ::write(fd_, text.data() + done, text.size() - done);
     if (written < 0 && errno == EINTR) {
       continue;
     }
     if (written <= 0) {
       const int error = written < 0 ? errno : EIO;
+      // Part of a line that fitted (a full disk, a size limit) is taken back,
+      // so the file still ends on a whole line.
+      struct stat st {};
+      if (done > 0 && ::fstat(fd_, &st) == 0 && st.st_size >= static_cast<off_t>(done)) {
+        (void)::ftruncate(fd_, st.st_size - static_cast<off_t>(done));
+      }
       // The next line starts again from the path.
       CloseFile();
       RaiseFileError("write log file", path, error);
     }
-    text.remove_prefix(static_cast<size_t>(written));
+    done += static_cast<size_t>(written);
   }
 }
 

@@ -2,6 +2,7 @@
 // monitoring software on a pseudo-terminal.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -364,6 +365,74 @@ TEST_F(ServiceHost, AKillDuringAnAlarmStormLosesNoAcknowledgedAlarm) {
   const std::string listen = "Server Listen UDP Port " + std::to_string(port_);
   const std::string log = AllMsgLog();
   EXPECT_NE(log.find(listen), log.rfind(listen));
+}
+
+TEST_F(ServiceHost, AnAlarmThatCannotBeJournaledIsNotAcknowledgedYetReachesTheStation) {
+  UseSettings(0);
+  // A folder where the journal should be: no line can be written to it.
+  std::filesystem::create_directories(Home() / "Talvero_station.jnl");
+  StationPty station(DevDir(), "COM1");
+  auto receiver = Start();
+  ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
+  station.ReleaseSlave();
+  const auto answer = SendAlarmOverUdp();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ((*answer)[0], 2);  // a Nack: the unit sends the alarm again
+  EXPECT_TRUE(AnswerUntil(station, std::string("5077 181234E13001005") + '\x14'));
+  EXPECT_NE(ReadFile(Home() / "Log_Service" / "Errors.log").find("StationJournal"),
+            std::string::npos);
+}
+
+TEST_F(ServiceHost, UnderAFileSizeLimitTheFailedWritesAreReportedAndFramesStillAnswered) {
+  UseSettings(0);
+  WriteFile(Home() / "Talvero.db", std::string(2'621'440, '\0'));  // written within its size
+  StationPty station(DevDir(), "COM1");
+  constexpr rlim_t kLimit = 128 * 1024;
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit tight = saved;
+  tight.rlim_cur = kLimit;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+  auto receiver = Start();  // the receiver keeps the limit
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+  ASSERT_TRUE(WaitUntil([&] { return ListeningOnBoth(); }));
+  station.ReleaseSlave();
+
+  UnitSocket unit(UnitSocket::Kind::Udp, port_);
+  const auto logSize = [&] {
+    std::error_code ec;
+    uintmax_t size = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(Home() / "Log_Service" / "All msg", ec)) {
+      size = std::max(size, entry.file_size(ec));
+    }
+    return size;
+  };
+  for (int frame = 0; frame < 5000 && logSize() + 1024 < kLimit; ++frame) {
+    unit.Send(Frame(35, static_cast<uint16_t>(frame), 0x0005, ""));
+    ASSERT_TRUE(unit.Receive());
+  }
+  // The "All msg" log is full: its lines fail, are reported, and frames are still answered.
+  for (int frame = 0; frame < 20; ++frame) {
+    unit.Send(Frame(35, 1, 0x0005, ""));
+    const auto answer = unit.Receive();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ((*answer)[0], 1);
+  }
+  const auto alarm = SendAlarmOverUdp();
+  ASSERT_TRUE(alarm);
+  EXPECT_EQ((*alarm)[0], 1);  // the journal is small: the alarm is kept and acknowledged
+  EXPECT_TRUE(AnswerUntil(station, std::string("5077 181234E13001005") + '\x14'));
+  // The log ends on its last whole line, not on the part of a line that fitted.
+  for (const auto& entry :
+       std::filesystem::directory_iterator(Home() / "Log_Service" / "All msg")) {
+    EXPECT_TRUE(ReadFile(entry.path()).ends_with("\r\n"));
+    EXPECT_LE(entry.file_size(), kLimit);
+  }
+  EXPECT_NE(ReadFile(Home() / "Log_Service" / "Errors.log").find("File too large"),
+            std::string::npos);
+  receiver->Signal(SIGTERM);
+  EXPECT_EQ(receiver->WaitExit(), 0);
 }
 
 TEST_F(ServiceHost, AHeartbeatOfTheStationInTwoPiecesAnswersOneLine) {
