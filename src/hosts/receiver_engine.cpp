@@ -1,7 +1,6 @@
 #include "hosts/receiver_engine.hpp"
 
 #include "base/guard.hpp"
-
 #include "config/read_settings.hpp"
 #include "config/rewrite_settings_file.hpp"
 #include "config/settings_lines.hpp"
