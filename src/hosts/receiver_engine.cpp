@@ -47,13 +47,18 @@ ReceiverEngine::ReceiverEngine(boost::asio::io_context& io, const Clock& clock,
   transports_.SetFrameHandler(
       [this](const Route& route, std::string_view frame) { frames_.ProcessRecMsg(route, frame); });
   link_.SetJournal(&journal_);
-  // One sync per loop turn: after the handlers at hand, and before any answer
-  // of theirs leaves a socket (whichever comes first).
-  journal_.SetSyncRequest([this, &io] { boost::asio::post(io, [this] { SyncJournal(); }); });
-  transports_.SetBeforeAnswers([this] { SyncJournal(); });
+  // The file writes of one loop turn leave together: the "All msg" lines as
+  // one write, the journal with one sync. That happens after the handlers at
+  // hand, and before any answer of theirs leaves a socket (whichever comes
+  // first), so a frame is answered only once what it caused is on disk.
+  const auto endOfTurn = [this, &io] { boost::asio::post(io, [this] { EndOfTurn(); }); };
+  log_->DeferWrites(endOfTurn);
+  journal_.SetSyncRequest(endOfTurn);
+  transports_.SetBeforeAnswers([this] { EndOfTurn(); });
 }
 
-void ReceiverEngine::SyncJournal() noexcept {
+void ReceiverEngine::EndOfTurn() noexcept {
+  Guarded(*log_, "FlushWrites", [&] { log_->FlushWrites(); });
   Guarded(*log_, "StationJournal", [&] { journal_.Sync(); });
 }
 

@@ -65,8 +65,9 @@ class ReceiverEngine final : private SettingsEffects {
   void PingMonitSoft() override;
   void ApplyPingInterval() override;
   void ChangeCommTrDefault(int level, std::optional<int32_t> value) override;
-  // Makes the journal's writes durable; failures are reported, never thrown.
-  void SyncJournal() noexcept;
+  // Writes the turn's waiting log lines and makes the journal's writes durable;
+  // failures are reported, never thrown.
+  void EndOfTurn() noexcept;
 
   const Clock& clock_;
   std::unique_ptr<HostLogger> log_;

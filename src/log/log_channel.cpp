@@ -99,7 +99,11 @@ void TLog::Add(std::string_view message) {
                                   blankPending_);
     }
     text += kLineEnd;
-    AppendToFile(now, text);
+    if (flushRequest_) {
+      Hold(now, text);
+    } else {
+      AppendToFile(now, text);
+    }
     blankPending_ = false;
     if (view_.observer && view_.indicator) {
       view_.observer->IndicatorBlink(view_.channel);
@@ -131,7 +135,47 @@ const std::string& TLog::PathAt(TDateTime moment) {
 }
 
 TLog::~TLog() {
+  // Lines still waiting go out with the channel, as far as the file takes them.
+  try {
+    WriteHeld();
+  } catch (const std::exception&) {
+  }
   CloseFile();
+}
+
+void TLog::DeferWrites(std::function<void()> request) {
+  std::lock_guard guard(lock_);
+  flushRequest_ = std::move(request);
+}
+
+void TLog::Flush() {
+  std::lock_guard guard(lock_);
+  WriteHeld();
+}
+
+void TLog::Hold(TDateTime moment, std::string_view text) {
+  const std::string& path = PathAt(moment);
+  if (!held_.empty() && path != heldPath_) {
+    WriteHeld();
+  }
+  const bool first = held_.empty();
+  if (first) {
+    heldMoment_ = moment;
+    heldPath_ = path;
+  }
+  held_ += text;
+  if (first) {
+    flushRequest_();
+  }
+}
+
+void TLog::WriteHeld() {
+  if (held_.empty()) {
+    return;
+  }
+  const std::string text = std::move(held_);
+  held_.clear();
+  AppendToFile(heldMoment_, text);
 }
 
 void TLog::AppendToFile(TDateTime moment, std::string_view text) {

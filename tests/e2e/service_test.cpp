@@ -170,6 +170,8 @@ TEST_F(ServiceHost, AcknowledgesAPingOverTcpAndWritesTheUnitRecord) {
   EXPECT_EQ((*answer)[0], 1);
   EXPECT_EQ(answer->substr(1, 7), std::string("\x00\x01\x02\x05\x00\x00\x00", 7));
   EXPECT_TRUE(CheckCrc8(*answer));
+  // The lines of the turn were written before its answer left.
+  EXPECT_NE(AllMsgLog().find("[Unit 0005] [Account ] [FrameID=258] [Ping]\r\n"), std::string::npos);
 
   ASSERT_TRUE(WaitUntil([&] {
     const std::string db = ReadFile(Home() / "Talvero.db");
