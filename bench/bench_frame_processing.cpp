@@ -66,6 +66,7 @@ class AnsweringStation final : public SerialPort {
   std::string Name() const override { return "COM1"; }
   void Write(std::string_view bytes) override { written += bytes.size(); }
   void SetChunkHandler(ChunkHandler handler) override { handler_ = std::move(handler); }
+  void SetLossHandler(LossHandler) override {}
   void Answer() {
     if (handler_) {
       handler_("\x06");

@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   build-essential cmake pkg-config clang-format
+  clang libclang-rt-14-dev
   libboost-dev libfmt-dev nlohmann-json3-dev libsystemd-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   strace systemd

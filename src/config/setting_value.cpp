@@ -9,11 +9,12 @@
 namespace talvero {
 namespace {
 
-// A device name never holds a control character, and a "/" would lead the
-// name out of the device folder.
+// A device name never holds a control character. Whether it names a device
+// (a "/" may lead below the device folder or out of it) the port decides, and
+// refuses aloud: a silent COM1 would send the lines to another device.
 bool IsUsableName(std::string_view name) {
   for (const char c : name) {
-    if (IsControlChar(c) || c == '/') {
+    if (IsControlChar(c)) {
       return false;
     }
   }

@@ -99,13 +99,15 @@ void FrameProcessor::AlarmEvent(const Route& route, std::string_view frame, std:
   msg.Zone = in.Text(24, 3);
   log_.LogAllMsg(fmt::format("{} [FrameID={}] [dt={}] [CID={}-{}-{}]", head, msg.FrameID,
                              DateTimeText(msg.EventTime), msg.EventCode, msg.Group, msg.Zone));
-  if (eventTime) {
+  // Queued first, even when refused for its date: the station must hear of
+  // the alarm, and the unit is told it was received only once the line is
+  // kept durably (the answer leaves after the journal's sync of this turn).
+  const bool kept = station_.AddAlarmEvent(msg.Account, msg.EventCode, msg.Group, msg.Zone);
+  if (eventTime && kept) {
     SendACK(route, frame);
   } else {
     SendNACK(route, frame);
   }
-  // Queued even when refused for its date: the station must hear of the alarm.
-  station_.AddAlarmEvent(msg.Account, msg.EventCode, msg.Group, msg.Zone);
 }
 
 void FrameProcessor::SetTimeRequest(const Route& route, std::string_view frame,

@@ -92,6 +92,16 @@ void FrameProcessor::Process(const Route& route, std::string_view received) {
   msg.EncrMarker = static_cast<uint8_t>(received[1]);
   // A failed decryption leaves only the four header bytes before the payload;
   // the size test then refuses the frame rather than reading what is not there.
+  // A body beyond the cipher's working space fits no frame type: refused by
+  // its size before the cipher sees it, since the cipher reports such data as
+  // its own failure, and nothing a unit sends may reach the "Errors" log.
+  if (msg.EncrMarker != 0 && received.size() - 1 - kUnitIDOffset > kCipherWorkSpace) {
+    Reject(route,
+           fmt::format("Receive INVALID Size STRING from {} ({} b.): 0x{}", rx.PeerAddress,
+                       rx.Length, rx.HexText),
+           received);
+    return;
+  }
   std::string_view frame = received;
   std::string plain;
   bool payloadComplete = true;

@@ -33,7 +33,11 @@ void FrameProcessor::SendTo(const Route& route, bool routeGone, std::string_view
       log_.LogImpMsg("UNKN TR.PROTO: CAN NOT SEND THIS DATA: " + StrToHexText(data));
       return;
     }
-    route->Send(data);
+    try {
+      route->Send(data);
+    } catch (const PeerFault& fault) {
+      log_.LogImpMsg(std::string("!! CAN NOT SEND: ") + fault.what());
+    }
   });
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/cmd_buffer_entry.hpp"
 #include "engine/frame_processor.hpp"
+#include "engine/unit_record.hpp"
 #include "log/time_text.hpp"
 
 namespace talvero {
@@ -56,9 +57,14 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, const Reception& rx) {
     changed = true;
   }
 
-  // An IMEI that is not all digits cannot be stored: the write throws and ends
-  // the frame's processing with the new IMEI in memory only.
-  if (!msg.Imei.empty() && u.Imei != msg.Imei) {
+  // An IMEI that is not all digits cannot be stored. It comes from the unit,
+  // and nothing a unit sends may write to the "Errors" log (which stops the
+  // service): it is told in "Imp_msg", the record keeps its IMEI and the
+  // update goes on.
+  if (!msg.Imei.empty() && u.Imei != msg.Imei && !IsStorableImei(msg.Imei)) {
+    log_.LogImpMsg(fmt::format("[Unit {}] [Account {}] INVALID Imei: [{}]", msg.UnitText,
+                               u.Account.View(), msg.Imei));
+  } else if (!msg.Imei.empty() && u.Imei != msg.Imei) {
     log_.LogImpMsg(ChangedLine(msg, u, "Imei", u.Imei.View(), msg.Imei));
     u.Imei = msg.Imei;
     database_.WriteUnitField(unit, UnitField::Imei);

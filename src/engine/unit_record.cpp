@@ -1,5 +1,6 @@
 #include "engine/unit_record.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <stdexcept>
@@ -131,6 +132,11 @@ int64_t ImeiToNumber(std::string_view imei) {
     number = number * 10 + (c - '0');
   }
   return number;
+}
+
+bool IsStorableImei(std::string_view imei) {
+  return imei.size() <= 18 &&
+         std::all_of(imei.begin(), imei.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string ImeiText(int64_t number) {

@@ -63,6 +63,8 @@ TDateTime DbTimeToDateTime(int32_t seconds);
 
 // The IMEI digits as the number stored; empty is 0 (unknown).
 int64_t ImeiToNumber(std::string_view imei);
+// Whether ImeiToNumber takes the IMEI: decimal digits only.
+bool IsStorableImei(std::string_view imei);
 // At least 15 digits, zero-padded, cut to 15 characters; empty for 0.
 std::string ImeiText(int64_t number);
 

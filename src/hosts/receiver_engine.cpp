@@ -1,11 +1,13 @@
 #include "hosts/receiver_engine.hpp"
 
+#include "base/guard.hpp"
 #include "config/read_settings.hpp"
 #include "config/rewrite_settings_file.hpp"
 #include "config/save_settings.hpp"
 #include "config/settings_grid_edit.hpp"
 #include "config/settings_lines.hpp"
 #include "log/exe_folder.hpp"
+#include "platform/asio.hpp"
 #include "station/comm_trouble_data.hpp"
 #include "station/comm_trouble_limits.hpp"
 #include "station/station_queue.hpp"
@@ -38,6 +40,7 @@ ReceiverEngine::ReceiverEngine(boost::asio::io_context& io, const Clock& clock,
       log_(MakeHostLogger(options.host, clock, observer)),
       watchDog_(timers),
       serialPort_(io, *log_, options.devDir),
+      journal_(ExeFolder() + std::string(kStationJournalFileName), *log_),
       link_(serialPort_, clock, timers, *log_, options.host, observer, settings_),
       database_(tables_, *log_, DatabaseOptions(options, observer, tables_.CommTrLimits)),
       supervisor_(tables_, database_, link_, clock, timers, *log_, options.host, observer,
@@ -52,10 +55,24 @@ ReceiverEngine::ReceiverEngine(boost::asio::io_context& io, const Clock& clock,
   watchDog_.OnTimeout = [this](const std::string& key) { frames_.DeliverBufCmd(key); };
   transports_.SetFrameHandler(
       [this](const Route& route, std::string_view frame) { frames_.ProcessRecMsg(route, frame); });
+  link_.SetJournal(&journal_);
+  // The file writes of one loop turn leave together: the "All msg" lines as
+  // one write, the journal with one sync. That happens after the handlers at
+  // hand, and before any answer of theirs leaves a socket (whichever comes
+  // first), so a frame is answered only once what it caused is on disk.
+  const auto endOfTurn = [this, &io] { boost::asio::post(io, [this] { EndOfTurn(); }); };
+  log_->DeferWrites(endOfTurn);
+  journal_.SetSyncRequest(endOfTurn);
+  transports_.SetBeforeAnswers([this] { EndOfTurn(); });
+}
+
+void ReceiverEngine::EndOfTurn() noexcept {
+  Guarded(*log_, "FlushWrites", [&] { log_->FlushWrites(); });
+  Guarded(*log_, "StationJournal", [&] { journal_.Sync(); });
 }
 
 ReceiverEngine::~ReceiverEngine() {
-  transports_.Stop();
+  transports_.Release();
 }
 
 bool ReceiverEngine::StartUp() {
@@ -69,6 +86,9 @@ bool ReceiverEngine::StartUp() {
   if (std::optional<SettingsRead> read = ReadSettings(editor_, settingsPath)) {
     shown_ = read->shown;
   }
+  // Lines of a run that ended without an orderly stop go out first, also
+  // when the unit database cannot be loaded.
+  link_.RestoreLines(journal_.Replay());
   if (!database_.ConnDB() || !database_.ReadDB_and_FillU_onStartUp(CommTrDefaults(settings_))) {
     return false;
   }
@@ -86,7 +106,10 @@ void ReceiverEngine::Stop() {
   } else if (const size_t unsent = link_.UnsentLineCount(); unsent > 0) {
     log_->LogAllMsg(UnsentLinesNote(unsent));
   }
-  transports_.Stop();
+  link_.DropWaitingLines();
+  // The connections go with the process, without a line each: with thousands
+  // of units they would bury "Application closed" under their lines.
+  transports_.Release();
   log_->LogApplicationClosed();
 }
 

@@ -26,6 +26,7 @@
 #include "platform/serial_device_path.hpp"
 #include "station/comm_trouble_supervisor.hpp"
 #include "station/station_bridge.hpp"
+#include "station/station_journal.hpp"
 #include "station/station_link.hpp"
 
 namespace boost::asio {
@@ -56,8 +57,9 @@ class ReceiverEngine final : private SettingsEffects {
   // timers. Returns whether the receiver listens.
   bool StartUp();
   // Service host: the unsent-lines note when lines would be lost. Desktop host:
-  // the per-unit thresholds saved and the background writer stopped, a failure
-  // of either written to "Errors". Then "Application closed\r\n".
+  // the per-unit thresholds saved, a failure written to "Errors". Then the
+  // waiting lines dropped (the journal emptied), the sockets released without
+  // a line each, the background writer stopped and "Application closed\r\n".
   void Stop();
 
   HostLogger& Log() { return *log_; }
@@ -91,6 +93,9 @@ class ReceiverEngine final : private SettingsEffects {
   void PingMonitSoft() override;
   void ApplyPingInterval() override;
   void ChangeCommTrDefault(int level, std::optional<int32_t> value) override;
+  // Writes the turn's waiting log lines and makes the journal's writes durable;
+  // failures are reported, never thrown.
+  void EndOfTurn() noexcept;
 
   const Clock& clock_;
   HostKind host_;
@@ -100,6 +105,7 @@ class ReceiverEngine final : private SettingsEffects {
   Settings settings_;
   TWatchDog watchDog_;
   AsioSerialPort serialPort_;
+  StationJournal journal_;
   StationLink link_;
   UnitDatabase database_;
   CommTroubleSupervisor supervisor_;

@@ -36,6 +36,9 @@ void ReportStartUpFailure(ReceiverEngine* engine, std::string_view failure) {
 
 int RunServiceHost(const CommandLine& line) {
   RaiseOpenFileLimit();
+  // Under a file size limit (LimitFSIZE, ulimit -f) a write past it would end
+  // the process; ignored, the write fails and is reported like a full disk.
+  std::signal(SIGXFSZ, SIG_IGN);
   boost::asio::io_context io;
   SystemClock clock;
   AsioTimerFactory timers(io);

@@ -32,6 +32,7 @@ void HostLogger::LogApplicationStarted() {
 void HostLogger::LogApplicationClosed() {
   StopWriter();
   allMsg_.Add("Application closed\r\n");
+  allMsg_.Flush();
 }
 
 std::unique_ptr<HostLogger> MakeHostLogger(HostKind kind, const Clock& clock,

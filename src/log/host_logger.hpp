@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -31,6 +32,12 @@ class HostLogger : public Logger {
   void LogApplicationClosed();
   // Desktop host: stops the background writer; lines still queued are lost.
   virtual void StopWriter() {}
+  // Service host: "All msg" lines wait for FlushWrites (TLog::DeferWrites),
+  // which the host calls at the end of every loop turn. The desktop host
+  // writes them on its background writer and ignores this.
+  virtual void DeferWrites(std::function<void()> request) { (void)request; }
+  // Writes the waiting lines; a failure is reported to "Errors", the lines are lost.
+  virtual void FlushWrites() {}
 
   const TLog& AllMsgLog() const { return allMsg_; }
   const TLog& ImpMsgLog() const { return impMsg_; }

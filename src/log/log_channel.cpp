@@ -99,7 +99,11 @@ void TLog::Add(std::string_view message) {
                                   blankPending_);
     }
     text += kLineEnd;
-    AppendToFile(now, text);
+    if (flushRequest_) {
+      Hold(now, text);
+    } else {
+      AppendToFile(now, text);
+    }
     blankPending_ = false;
     if (view_.observer && view_.indicator) {
       view_.observer->IndicatorBlink(view_.channel);
@@ -131,7 +135,47 @@ const std::string& TLog::PathAt(TDateTime moment) {
 }
 
 TLog::~TLog() {
+  // Lines still waiting go out with the channel, as far as the file takes them.
+  try {
+    WriteHeld();
+  } catch (const std::exception&) {
+  }
   CloseFile();
+}
+
+void TLog::DeferWrites(std::function<void()> request) {
+  std::lock_guard guard(lock_);
+  flushRequest_ = std::move(request);
+}
+
+void TLog::Flush() {
+  std::lock_guard guard(lock_);
+  WriteHeld();
+}
+
+void TLog::Hold(TDateTime moment, std::string_view text) {
+  const std::string& path = PathAt(moment);
+  if (!held_.empty() && path != heldPath_) {
+    WriteHeld();
+  }
+  const bool first = held_.empty();
+  if (first) {
+    heldMoment_ = moment;
+    heldPath_ = path;
+  }
+  held_ += text;
+  if (first) {
+    flushRequest_();
+  }
+}
+
+void TLog::WriteHeld() {
+  if (held_.empty()) {
+    return;
+  }
+  const std::string text = std::move(held_);
+  held_.clear();
+  AppendToFile(heldMoment_, text);
 }
 
 void TLog::AppendToFile(TDateTime moment, std::string_view text) {
@@ -142,18 +186,25 @@ void TLog::AppendToFile(TDateTime moment, std::string_view text) {
   if (fd_ < 0) {
     OpenFile(path);
   }
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd_, text.data(), text.size());
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t written = ::write(fd_, text.data() + done, text.size() - done);
     if (written < 0 && errno == EINTR) {
       continue;
     }
     if (written <= 0) {
       const int error = written < 0 ? errno : EIO;
+      // Part of a line that fitted (a full disk, a size limit) is taken back,
+      // so the file still ends on a whole line.
+      struct stat st {};
+      if (done > 0 && ::fstat(fd_, &st) == 0 && st.st_size >= static_cast<off_t>(done)) {
+        (void)::ftruncate(fd_, st.st_size - static_cast<off_t>(done));
+      }
       // The next line starts again from the path.
       CloseFile();
       RaiseFileError("write log file", path, error);
     }
-    text.remove_prefix(static_cast<size_t>(written));
+    done += static_cast<size_t>(written);
   }
 }
 

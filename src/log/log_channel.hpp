@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -46,6 +47,14 @@ class TLog {
   // Raises on every failure of the file system; the line is then lost.
   void Add(std::string_view message);
 
+  // From now on lines wait in memory until Flush, which writes them all with
+  // one write; the first waiting line calls request, once until the Flush.
+  // The host flushes at the end of each loop turn, before the turn's answers
+  // leave, so a line is in its file before the frame it tells of is answered.
+  void DeferWrites(std::function<void()> request);
+  // Writes the waiting lines; raises on failure, and they are lost.
+  void Flush();
+
   // ExeFolder() + folder, ending in a separator.
   const std::string& Folder() const { return folder_; }
   // The file a line written at this moment goes to.
@@ -53,6 +62,10 @@ class TLog {
 
  private:
   void AppendToFile(TDateTime moment, std::string_view text);
+  // Deferred writes: keeps text for the next flush; lines of another file
+  // (a new day's) go after the waiting ones are written.
+  void Hold(TDateTime moment, std::string_view text);
+  void WriteHeld();
   // TimeStampText and FilePath of the moment, kept while they stay the same.
   const std::string& StampAt(TDateTime moment);
   const std::string& PathAt(TDateTime moment);
@@ -75,6 +88,10 @@ class TLog {
   // the background writer at start and close).
   std::mutex lock_;
   bool blankPending_ = false;
+  std::function<void()> flushRequest_;  // set: writes are deferred
+  std::string held_;
+  TDateTime heldMoment_;
+  std::string heldPath_;
   std::string stamp_;
   int64_t stampSecond_ = 0;
   std::string path_;

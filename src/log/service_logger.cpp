@@ -21,6 +21,18 @@ void ServiceLogger::LogImpMsg(std::string_view message) {
   LogAllMsg(message);
 }
 
+void ServiceLogger::DeferWrites(std::function<void()> request) {
+  allMsg_.DeferWrites(std::move(request));
+}
+
+void ServiceLogger::FlushWrites() {
+  try {
+    allMsg_.Flush();
+  } catch (const std::exception& e) {
+    errors_.Add(e.what());
+  }
+}
+
 void ServiceLogger::LogErr(std::string_view procName, std::string_view failure) {
   errors_.Add(fmt::format("ERR in {}, Error Msg: {}.", procName, failure));
 }

@@ -4,8 +4,9 @@
 
 namespace talvero {
 
-// The service host's logs under Log_Service/: every line is written at once on
-// the calling thread; no views, no sounds.
+// The service host's logs under Log_Service/: every line is written on the
+// calling thread, at once or (DeferWrites) at the end of the loop turn; no
+// views, no sounds.
 class ServiceLogger final : public HostLogger {
  public:
   explicit ServiceLogger(const Clock& clock);
@@ -15,6 +16,8 @@ class ServiceLogger final : public HostLogger {
   // A failed "Imp_msg" write is raised, and the message does not reach "All msg".
   void LogImpMsg(std::string_view message) override;
   void LogErr(std::string_view procName, std::string_view failure) override;
+  void DeferWrites(std::function<void()> request) override;
+  void FlushWrites() override;
 };
 
 }  // namespace talvero

@@ -32,7 +32,7 @@ class AsioSerialPort::Session : public std::enable_shared_from_this<Session> {
   void OnRead(const boost::system::error_code& ec, size_t length);
   void ArmQuietTimer();
   void WriteHead();
-  // The device is gone: close quietly, handing over what it had already sent.
+  // The device is gone: close, hand over what it had already sent, tell the owner.
   void Vanish();
   // Runs the chunk handler; tells whether this session is still open after it.
   bool Deliver(std::string_view chunk);
@@ -178,6 +178,7 @@ void AsioSerialPort::Session::Vanish() {
   if (!received.empty()) {
     owner_.DeliverChunk(received);
   }
+  owner_.DeviceLost(name_);
 }
 
 bool AsioSerialPort::Session::Deliver(std::string_view chunk) {
@@ -230,6 +231,14 @@ void AsioSerialPort::Write(std::string_view bytes) {
   if (IsOpen()) {
     session_->Write(bytes);
   }
+}
+
+void AsioSerialPort::DeviceLost(const std::string& name) {
+  Guarded(log_, "SerialPortLost", [&] {
+    if (onLoss_) {
+      onLoss_(name);
+    }
+  });
 }
 
 void AsioSerialPort::DeliverChunk(std::string_view chunk) {

@@ -4,24 +4,40 @@
 
 namespace talvero {
 
+namespace {
+
+bool BeginsALine(char first) {
+  return first >= 0x20 && first <= 0x7E;
+}
+
+}  // namespace
+
 std::vector<std::string> ChunkAssembler::Add(std::string_view bytes, TimePoint now) {
   std::vector<std::string> full;
   if (bytes.empty()) {
     return full;
   }
   lastInput_ = now;
-  // A lone answer byte of the monitoring software is a whole answer: handing it
-  // on at once lets the next line follow as fast as the wire allows.
-  if (waiting_.empty() && bytes.size() == 1 && (bytes[0] == kAnswerAck || bytes[0] == kAnswerNak)) {
-    full.emplace_back(bytes);
-    return full;
-  }
   while (!bytes.empty()) {
-    const size_t room = kChunkLimit - waiting_.size();
-    const size_t taken = std::min(room, bytes.size());
+    // A lone answer byte of the monitoring software is a whole answer: handing it
+    // on at once lets the next line follow as fast as the wire allows.
+    if (waiting_.empty() && bytes.size() == 1 &&
+        (bytes[0] == kAnswerAck || bytes[0] == kAnswerNak)) {
+      full.emplace_back(bytes);
+      break;
+    }
+    const bool line = BeginsALine(waiting_.empty() ? bytes[0] : waiting_[0]);
+    size_t taken = std::min(kChunkLimit - waiting_.size(), bytes.size());
+    bool ended = false;
+    if (line) {
+      if (const size_t end = bytes.substr(0, taken).find(kLineEnd); end != std::string_view::npos) {
+        taken = end + 1;
+        ended = true;
+      }
+    }
     waiting_.append(bytes.substr(0, taken));
     bytes.remove_prefix(taken);
-    if (waiting_.size() == kChunkLimit) {
+    if (ended || waiting_.size() == kChunkLimit) {
       full.push_back(std::move(waiting_));
       waiting_.clear();
     }
@@ -33,7 +49,8 @@ std::optional<ChunkAssembler::TimePoint> ChunkAssembler::QuietDue() const {
   if (waiting_.empty()) {
     return std::nullopt;
   }
-  return lastInput_ + kQuietSpan;
+  const auto quiet = kQuietBase + kQuietPerByte * static_cast<int64_t>(waiting_.size());
+  return lastInput_ + std::chrono::duration_cast<TimePoint::duration>(quiet);
 }
 
 std::optional<std::string> ChunkAssembler::TakeIfQuiet(TimePoint now) {

@@ -19,6 +19,17 @@ class FrameDelivery {
   FrameDelivery(Logger& log, std::mutex& engineLock) : log_(log), engineLock_(engineLock) {}
 
   void SetHandler(FrameHandler handler) { handler_ = std::move(handler); }
+  // What must be done before answers leave: the transports call it before
+  // every socket write, and it is cheap when there is nothing to do. It must
+  // not throw.
+  void SetBeforeAnswers(std::function<void()> beforeAnswers) {
+    beforeAnswers_ = std::move(beforeAnswers);
+  }
+  void BeforeAnswersLeave() const {
+    if (beforeAnswers_) {
+      beforeAnswers_();
+    }
+  }
   // A failure of the handler is reported with LogErr under eventName.
   void Deliver(const Route& route, std::string_view frame, std::string_view eventName);
   Logger& Log() const { return log_; }
@@ -27,6 +38,7 @@ class FrameDelivery {
   Logger& log_;
   std::mutex& engineLock_;
   FrameHandler handler_;
+  std::function<void()> beforeAnswers_;
 };
 
 }  // namespace talvero

@@ -13,7 +13,7 @@ NetworkTransports::NetworkTransports(boost::asio::io_context& io, Logger& log,
     : io_(io), log_(log), settings_(settings), delivery_(log, engineLock) {}
 
 NetworkTransports::~NetworkTransports() {
-  Stop();
+  Release();
 }
 
 void NetworkTransports::ActivateSrvPort(bool force) {
@@ -47,6 +47,14 @@ void NetworkTransports::ActivateSrvPort(bool force) {
 void NetworkTransports::Stop() {
   if (listener_) {
     listener_->Close();
+    listener_.reset();
+  }
+  Release();
+}
+
+void NetworkTransports::Release() {
+  if (listener_) {
+    listener_->Release();
     listener_.reset();
   }
   if (udpServer_) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -35,6 +36,10 @@ class NetworkTransports {
   NetworkTransports& operator=(const NetworkTransports&) = delete;
 
   void SetFrameHandler(FrameHandler handler) { delivery_.SetHandler(std::move(handler)); }
+  // Runs before any answer leaves a socket (FrameDelivery::SetBeforeAnswers).
+  void SetBeforeAnswers(std::function<void()> beforeAnswers) {
+    delivery_.SetBeforeAnswers(std::move(beforeAnswers));
+  }
   // Whether the engine's start-up has completed; until then only a forced
   // ActivateSrvPort acts.
   void SetStarted(bool started) { started_ = started; }
@@ -43,8 +48,12 @@ class NetworkTransports {
   // Starts, or restarts, both transports on TcpUdpSrvPort: every open
   // connection is closed and the UDP server replaced.
   void ActivateSrvPort(bool force);
-  // Closes the listener, every connection and the UDP server.
+  // Closes the listener, every connection (each with its disconnect line) and
+  // the UDP server.
   void Stop();
+  // As Stop, without the disconnect lines: the program ends, and its sockets
+  // go with it as with the process.
+  void Release();
 
  private:
   boost::asio::io_context& io_;

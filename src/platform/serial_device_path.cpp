@@ -9,9 +9,17 @@
 namespace talvero {
 namespace {
 
-bool IsPlainFileName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+// A relative path that names something below the device folder: no NUL, not
+// absolute, and not leading up out of the folder or to the folder itself.
+std::optional<std::filesystem::path> InsideFolder(std::string_view name) {
+  if (name.empty() || name.front() == '/' || name.find('\0') != std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::filesystem::path normal = std::filesystem::path(std::string(name)).lexically_normal();
+  if (normal.empty() || normal == "." || *normal.begin() == "..") {
+    return std::nullopt;
+  }
+  return normal;
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -44,12 +52,13 @@ constexpr std::array<NameRule, 3> kNameRules{{
 
 std::optional<std::filesystem::path> SerialDevicePath(const std::filesystem::path& devDir,
                                                       std::string_view name) {
-  if (!IsPlainFileName(name)) {
+  const auto inside = InsideFolder(name);
+  if (!inside) {
     return std::nullopt;
   }
-  const std::filesystem::path asNamed = devDir / std::string(name);
+  const std::filesystem::path asNamed = devDir / *inside;
   std::error_code ec;
-  if (std::filesystem::exists(asNamed, ec)) {
+  if (std::filesystem::exists(asNamed, ec) || name.find('/') != std::string_view::npos) {
     return asNamed;
   }
   for (const auto& rule : kNameRules) {

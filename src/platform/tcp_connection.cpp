@@ -31,6 +31,14 @@ void TcpConnection::Start() {
 }
 
 void TcpConnection::Close() {
+  Shut(true);
+}
+
+void TcpConnection::Release() {
+  Shut(false);
+}
+
+void TcpConnection::Shut(bool logged) {
   if (closed_) {
     return;
   }
@@ -39,6 +47,7 @@ void TcpConnection::Close() {
   if (writePosted_) {
     // Answers queued in this turn of the loop still leave before the close,
     // as far as the socket takes them now.
+    delivery_.BeforeAnswersLeave();
     for (const std::string& pending : pendingWrites_) {
       if (socket_.send(boost::asio::buffer(pending), 0, ignored) < pending.size()) {
         break;
@@ -48,10 +57,12 @@ void TcpConnection::Close() {
   socket_.shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
   // The pending writes stay: an aborted write may still refer to its buffer.
   socket_.close(ignored);
-  Logger& log = delivery_.Log();
-  Guarded(log, "ServerSocket1ClientDisconnect", [&] {
-    log.LogAllMsg(Separated(fmt::format("Disconnected from {}:{}", peerAddress_, peerPort_)));
-  });
+  if (logged) {
+    Logger& log = delivery_.Log();
+    Guarded(log, "ServerSocket1ClientDisconnect", [&] {
+      log.LogAllMsg(Separated(fmt::format("Disconnected from {}:{}", peerAddress_, peerPort_)));
+    });
+  }
   if (onClosed_) {
     const auto onClosed = std::move(onClosed_);
     onClosed(this);
@@ -63,7 +74,7 @@ void TcpConnection::Send(std::string_view data) {
     throw std::runtime_error("connection closed");
   }
   if (pendingWrites_.size() >= kMaxPendingWrites) {
-    throw std::runtime_error(fmt::format("send queue of {}:{} full", peerAddress_, peerPort_));
+    throw PeerFault(fmt::format("send queue of {}:{} full", peerAddress_, peerPort_));
   }
   pendingWrites_.emplace_back(data);
   if (!writing_) {
@@ -127,6 +138,7 @@ void TcpConnection::OnRead(const boost::system::error_code& ec, size_t length) {
 
 void TcpConnection::WriteHead() {
   writing_ = true;
+  delivery_.BeforeAnswersLeave();
   boost::asio::async_write(socket_, boost::asio::buffer(pendingWrites_.front()),
                            [self = shared_from_this()](const boost::system::error_code& ec,
                                                        size_t) { self->OnWritten(ec); });

@@ -32,15 +32,20 @@ class TcpConnection final : public Transport, public std::enable_shared_from_thi
   void Start();
   // Closes the socket and logs the disconnect event, once.
   void Close();
+  // Closes the socket without a disconnect line: the program is ending, and
+  // releases its connections as the process would.
+  void Release();
   bool Closed() const { return closed_; }
 
   TransportKind Kind() const override { return TransportKind::Tcp; }
-  // Queues data as one write; throws std::runtime_error once the connection is closed.
+  // Queues data as one write; throws std::runtime_error once the connection is
+  // closed, PeerFault while the unit leaves kMaxPendingWrites answers unread.
   void Send(std::string_view data) override;
   std::string PeerAddress() const override { return peerAddress_; }
   uint16_t PeerPort() const override { return peerPort_; }
 
  private:
+  void Shut(bool logged);
   void Read();
   void OnRead(const boost::system::error_code& ec, size_t length);
   void WriteHead();

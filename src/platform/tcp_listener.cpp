@@ -32,6 +32,14 @@ void TcpListener::Start() {
 }
 
 void TcpListener::Close() {
+  Shut(true);
+}
+
+void TcpListener::Release() {
+  Shut(false);
+}
+
+void TcpListener::Shut(bool logged) {
   if (closed_) {
     return;
   }
@@ -43,7 +51,11 @@ void TcpListener::Close() {
   auto connections = std::move(connections_);
   connections_.clear();
   for (auto& [raw, connection] : connections) {
-    connection->Close();
+    if (logged) {
+      connection->Close();
+    } else {
+      connection->Release();
+    }
   }
 }
 
@@ -60,7 +72,13 @@ void TcpListener::OnAccept(const boost::system::error_code& ec,
     return;
   }
   if (ec) {
-    ReportFailure(delivery_.Log(), "ServerSocket1ClientConnect", ec.message());
+    // Peers cause these (connections dropped before they were taken, or so many
+    // that descriptors run out), and nothing another host does may write to the
+    // "Errors" log; told once until a connection is taken again.
+    if (!acceptFailing_) {
+      acceptFailing_ = true;
+      delivery_.Log().LogImpMsg("!! CAN NOT ACCEPT A CONNECTION: " + ec.message());
+    }
     retry_.expires_after(kAcceptRetryDelay);
     retry_.async_wait([self = shared_from_this()](const boost::system::error_code& waitEc) {
       if (!waitEc && !self->closed_) {
@@ -69,6 +87,7 @@ void TcpListener::OnAccept(const boost::system::error_code& ec,
     });
     return;
   }
+  acceptFailing_ = false;
   Adopt(std::move(socket));
   // Every connection already waiting is taken now, not one per turn of the
   // loop: with many busy connections a turn is long, and a unit still in the

@@ -17,10 +17,14 @@ class TcpListener final : public std::enable_shared_from_this<TcpListener> {
   TcpListener(boost::asio::io_context& io, uint16_t port, FrameDelivery& delivery);
 
   void Start();
+  // Closes the listener and every connection, each with its disconnect line.
   void Close();
+  // As Close, without the disconnect lines (the program is ending).
+  void Release();
   uint16_t LocalPort() const { return localPort_; }
 
  private:
+  void Shut(bool logged);
   void Accept();
   void OnAccept(const boost::system::error_code& ec, boost::asio::ip::tcp::socket socket);
   // Makes an accepted socket a connection and starts it.
@@ -34,6 +38,7 @@ class TcpListener final : public std::enable_shared_from_this<TcpListener> {
   uint16_t localPort_ = 0;
   std::unordered_map<TcpConnection*, std::shared_ptr<TcpConnection>> connections_;
   bool closed_ = false;
+  bool acceptFailing_ = false;  // told in "Imp_msg" until an accept succeeds
 };
 
 }  // namespace talvero

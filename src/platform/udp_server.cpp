@@ -10,6 +10,15 @@
 
 namespace talvero {
 
+namespace {
+
+// A full send buffer is what a flood of datagrams from outside leaves behind.
+bool PeerCaused(const boost::system::error_code& ec) {
+  return ec == boost::asio::error::would_block || ec == boost::asio::error::no_buffer_space;
+}
+
+}  // namespace
+
 UdpServer::UdpServer(boost::asio::io_context& io, uint16_t port, FrameDelivery& delivery)
     : socket_(io), delivery_(delivery) {
   using boost::asio::ip::udp;
@@ -53,8 +62,16 @@ void UdpServer::Send(std::string_view data) {
   if (!peer_) {
     throw std::runtime_error("no UDP peer yet");
   }
+  if (inBatch_) {
+    answers_.push_back({*peer_, std::string(data)});
+    return;
+  }
+  delivery_.BeforeAnswersLeave();
   boost::system::error_code ec;
   socket_.send_to(boost::asio::buffer(data.data(), data.size()), *peer_, 0, ec);
+  if (ec && PeerCaused(ec)) {
+    throw PeerFault(boost::system::system_error(ec, "send_to").what());
+  }
   if (ec) {
     throw boost::system::system_error(ec, "send_to");
   }
@@ -101,6 +118,7 @@ void UdpServer::OnReadable(const boost::system::error_code& ec) {
     }
   }
   const Route self = shared_from_this();
+  inBatch_ = true;
   for (int i = 0; i < got && !closed_; ++i) {
     const mmsghdr& header = batch_->headers[static_cast<size_t>(i)];
     // A datagram beyond the limit fills the extra byte, or is cut by the kernel.
@@ -115,6 +133,8 @@ void UdpServer::OnReadable(const boost::system::error_code& ec) {
         self, std::string_view(batch_->buffers[static_cast<size_t>(i)].data(), header.msg_len),
         "IdUDPServer1UDPRead");
   }
+  inBatch_ = false;
+  SendAnswers();
   if (closed_) {
     return;
   }
@@ -127,6 +147,27 @@ void UdpServer::OnReadable(const boost::system::error_code& ec) {
   // flood of datagrams does not hold up the TCP connections and timers.
   boost::asio::post(socket_.get_executor(),
                     [self = shared_from_this()] { self->OnReadable(boost::system::error_code()); });
+}
+
+void UdpServer::SendAnswers() {
+  if (answers_.empty() || closed_) {
+    answers_.clear();
+    return;
+  }
+  delivery_.BeforeAnswersLeave();
+  for (const Answer& answer : answers_) {
+    boost::system::error_code ec;
+    socket_.send_to(boost::asio::buffer(answer.data), answer.to, 0, ec);
+    if (ec) {
+      const std::string failure = boost::system::system_error(ec, "send_to").what();
+      if (PeerCaused(ec)) {
+        delivery_.Log().LogImpMsg("!! CAN NOT SEND: " + failure);
+      } else {
+        ReportFailure(delivery_.Log(), "RealSend", failure);
+      }
+    }
+  }
+  answers_.clear();
 }
 
 UdpServer::Batch::Batch() {

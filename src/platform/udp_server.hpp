@@ -7,6 +7,8 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "engine/transport.hpp"
 #include "platform/asio.hpp"
@@ -33,7 +35,9 @@ class UdpServer final : public Transport, public std::enable_shared_from_this<Ud
   uint16_t LocalPort() const { return localPort_; }
 
   TransportKind Kind() const override { return TransportKind::Udp; }
-  // Sends data as one datagram to the current peer; throws std::runtime_error on failure.
+  // Sends data as one datagram to the current peer; throws std::runtime_error on
+  // failure. The answers to a batch of datagrams leave together once the whole
+  // batch is handled; a failure among them is reported under "RealSend".
   void Send(std::string_view data) override;
   std::string PeerAddress() const override;
   uint16_t PeerPort() const override;
@@ -54,7 +58,13 @@ class UdpServer final : public Transport, public std::enable_shared_from_this<Ud
     std::array<mmsghdr, kBatchSize> headers{};
   };
 
+  struct Answer {
+    boost::asio::ip::udp::endpoint to;
+    std::string data;
+  };
+
   void RaiseReceiveBuffer();
+  void SendAnswers();
   // Waits until datagrams are waiting.
   void Receive();
   // Takes what waits, one batch, and hands each datagram on in order.
@@ -65,6 +75,8 @@ class UdpServer final : public Transport, public std::enable_shared_from_this<Ud
   uint16_t localPort_ = 0;
   std::unique_ptr<Batch> batch_ = std::make_unique<Batch>();
   std::optional<boost::asio::ip::udp::endpoint> peer_;
+  bool inBatch_ = false;
+  std::vector<Answer> answers_;  // of the batch being handled
   bool closed_ = false;
 };
 

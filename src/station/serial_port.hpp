@@ -10,6 +10,7 @@ namespace talvero {
 class SerialPort {
  public:
   using ChunkHandler = std::function<void(std::string_view chunk)>;
+  using LossHandler = std::function<void(const std::string& name)>;
 
   virtual ~SerialPort() = default;
   // Opens the device of this name, closing the one open under another name
@@ -23,6 +24,9 @@ class SerialPort {
   virtual void Write(std::string_view bytes) = 0;
   // Bytes that came in together arrive as one chunk, on the event thread.
   virtual void SetChunkHandler(ChunkHandler handler) = 0;
+  // Told, on the event thread and once per opening, that the open device went
+  // away (unplugged, hung up, a read or write failed); the port is closed then.
+  virtual void SetLossHandler(LossHandler handler) = 0;
 };
 
 }  // namespace talvero

@@ -17,10 +17,10 @@ class StationBridge final : public StationOutlet {
   StationBridge(StationLink& link, CommTroubleSupervisor& commTrouble, const Settings& settings)
       : link_(link), commTrouble_(commTrouble), settings_(settings) {}
 
-  void AddAlarmEvent(std::string_view account, std::string_view eventCode, std::string_view group,
+  bool AddAlarmEvent(std::string_view account, std::string_view eventCode, std::string_view group,
                      std::string_view zone) override {
-    link_.AddToSendBuf(AlarmEventLine(settings_.ReceiverNumber, settings_.LineNumber, account,
-                                      eventCode, group, zone));
+    return link_.AddToSendBuf(AlarmEventLine(settings_.ReceiverNumber, settings_.LineNumber,
+                                             account, eventCode, group, zone));
   }
   void Send_CommRestore_ifNeed(uint16_t unit) override {
     commTrouble_.Send_CommRestore_ifNeed(unit);

@@ -12,6 +12,8 @@ using StationLine = std::string;
 inline constexpr char kDc4 = '\x14';
 // The answer to the monitoring software's own heartbeat.
 inline constexpr char kAck = '\x06';
+// The monitoring software's refusal of the line on the wire.
+inline constexpr char kNak = '\x15';
 
 // "1011", eleven blanks, "@", four blanks: the only line holding "@".
 inline constexpr std::string_view kHeartbeatLine = "1011           @    ";

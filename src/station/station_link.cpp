@@ -18,24 +18,61 @@ StationLink::StationLink(SerialPort& port, const Clock& clock, TimerFactory& tim
       settings_(settings),
       TimerSBSend(timers.MakeTimer(
           TimerKind::Periodic, [this] { Guarded(log_, "SendBufHead", [&] { SendBufHead(); }); })),
-      TimerPingDR(timers.MakeTimer(TimerKind::Periodic, [this] {
-        Guarded(log_, "PingMonitSoft", [&] { PingMonitSoft(); });
+      TimerPingDR(
+          timers.MakeTimer(TimerKind::Periodic,
+                           [this] { Guarded(log_, "PingMonitSoft", [&] { PingMonitSoft(); }); })),
+      TimerReopen(timers.MakeTimer(TimerKind::Periodic, [this] {
+        Guarded(log_, "ReopenSerialPort", [&] { ReopenSerialPort(); });
       })) {
   port_.SetChunkHandler(
       [this](std::string_view chunk) { Guarded(log_, "SendBufAck", [&] { SendBufAck(chunk); }); });
+  port_.SetLossHandler([this](const std::string& name) {
+    Guarded(log_, "SerialPortLost", [&] { SerialPortLost(name); });
+  });
 }
 
 StationLink::~StationLink() {
   port_.SetChunkHandler({});
+  port_.SetLossHandler({});
 }
 
-void StationLink::AddToSendBuf(StationLine line) {
-  queue_.push_back(std::move(line));
+bool StationLink::AddToSendBuf(StationLine line) {
+  const bool kept = Append(std::move(line));
+  SendBufHead();
+  return kept;
+}
+
+bool StationLink::AppendToSendBuf(StationLine line) {
+  return Append(std::move(line));
+}
+
+void StationLink::RestoreLines(std::vector<StationLine> lines) {
+  for (StationLine& line : lines) {
+    queue_.push_back(std::move(line));
+  }
   SendBufHead();
 }
 
-void StationLink::AppendToSendBuf(StationLine line) {
+void StationLink::DropWaitingLines() {
+  queue_.clear();
+  if (journal_ != nullptr) {
+    journal_->Cleared();
+  }
+}
+
+bool StationLink::Append(StationLine line) {
+  // Queued even when the journal fails: the station must still hear of it.
+  const bool kept = journal_ == nullptr || IsHeartbeat(line) || journal_->Added(line);
   queue_.push_back(std::move(line));
+  return kept;
+}
+
+void StationLink::RemoveHead() {
+  if (journal_ != nullptr && !IsHeartbeat(queue_.front())) {
+    journal_->Removed();
+  }
+  queue_.pop_front();
+  headNaks_ = 0;
 }
 
 bool StationLink::HeadDue() const {
@@ -71,14 +108,58 @@ void StationLink::SendBufHead() {
 }
 
 void StationLink::SendBufAck(std::string_view chunk) {
+  if (chunk.size() == 1 && chunk[0] == kNak) {
+    HeadRefused();
+    return;
+  }
   nextSendTime_ = TDateTime{};
   if (!queue_.empty()) {
-    queue_.pop_front();
+    RemoveHead();
   }
   SendBufHead();
   if (chunk.size() >= 4 && chunk.substr(0, 4) == "1011") {
     port_.Write(std::string_view(&kAck, 1));
   }
+}
+
+void StationLink::HeadRefused() {
+  if (queue_.empty()) {
+    return;
+  }
+  if (++headNaks_ >= kNaksToDrop) {
+    log_.LogImpMsg(fmt::format("!! LINE REFUSED {} TIMES BY THE MONITORING SOFTWARE, DROPPED: {}",
+                               kNaksToDrop, queue_.front()));
+    RemoveHead();
+  }
+  // Written again at once, as if its 5 seconds had passed.
+  nextSendTime_ = TDateTime{};
+  SendBufHead();
+}
+
+void StationLink::SerialPortLost(const std::string& name) {
+  if (portLost_) {
+    return;
+  }
+  portLost_ = true;
+  log_.LogImpMsg(fmt::format("!! SERIAL PORT {} LOST", name));
+  TimerReopen->Start(kReopenPeriod);
+}
+
+void StationLink::ReopenSerialPort() {
+  const std::string& name = settings_.SerialPort;
+  if (!port_.Open(name)) {
+    return;
+  }
+  log_.LogImpMsg(fmt::format("Serial Port {} opened again", name));
+  PortBack();
+}
+
+void StationLink::PortBack() {
+  TimerReopen->Stop();
+  portLost_ = false;
+  // The head may have been cut off on the line: it goes out whole at once.
+  nextSendTime_ = TDateTime{};
+  SendBufHead();
 }
 
 void StationLink::PingMonitSoft() {
@@ -97,6 +178,9 @@ void StationLink::DoActivateSerialPort() {
     }
     if (port_.IsOpen()) {
       log_.LogAllMsg(fmt::format("Serial Port {} opened", name));
+      if (portLost_) {
+        PortBack();
+      }
     } else {
       log_.LogImpMsg(fmt::format("!! CAN NOT OPEN SERIAL PORT {}", name));
     }

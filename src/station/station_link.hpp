@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "base/clock.hpp"
 #include "base/date_time.hpp"
@@ -12,6 +13,7 @@
 #include "base/timer.hpp"
 #include "engine/settings.hpp"
 #include "log/host_observer.hpp"
+#include "station/line_journal.hpp"
 #include "station/serial_port.hpp"
 #include "station/station_line.hpp"
 #include "station/station_queue.hpp"
@@ -28,9 +30,12 @@ namespace talvero {
 //                                                          TimerSBSend restarted)
 //   port chunk --> SendBufAck: NextSendTime = 0, head removed, SendBufHead,
 //                              0x06 when the chunk begins with "1011"
+//   lone NAK ----> the head written again; removed (and reported) at its third NAK
+//   port lost ---> reported once; TimerReopen (5 s) opens it again, the return
+//                  is reported once and the head goes out at once
 //
-// Only the head is ever on the line; it is written again until any chunk
-// answers it. Runs on the host's event thread, so it takes no lock.
+// Only the head is ever on the line; it is written again until a chunk other
+// than a NAK answers it. Runs on the host's event thread, so it takes no lock.
 class StationLink {
  public:
   StationLink(SerialPort& port, const Clock& clock, TimerFactory& timers, Logger& log,
@@ -39,13 +44,22 @@ class StationLink {
   StationLink(const StationLink&) = delete;
   StationLink& operator=(const StationLink&) = delete;
 
-  // Appends an alarm-event line and sends the head when it is due.
-  void AddToSendBuf(StationLine line);
+  // Every line but the heartbeat is kept in the journal from now on.
+  void SetJournal(LineJournal* journal) { journal_ = journal; }
+
+  // Appends an alarm-event line and sends the head when it is due. Gives
+  // whether the journal kept the line (always true without a journal).
+  bool AddToSendBuf(StationLine line);
   // Appends a trouble or restore line; it goes out the next time the head is sent.
-  void AppendToSendBuf(StationLine line);
+  bool AppendToSendBuf(StationLine line);
+  // Lines a former run left in the journal, which holds them already: appended
+  // at the tail and sent when the head is due.
+  void RestoreLines(std::vector<StationLine> lines);
+  // An orderly stop: the waiting lines are dropped, the journal emptied.
+  void DropWaitingLines();
 
   void SendBufHead();
-  // Any chunk answers the head.
+  // Any chunk but a lone NAK answers the head.
   void SendBufAck(std::string_view chunk);
   void PingMonitSoft();
   // Opens the port named by the SerialPort setting; reports the outcome.
@@ -62,9 +76,21 @@ class StationLink {
 
   static constexpr std::chrono::milliseconds kResendPeriod{5000};
   static constexpr std::chrono::milliseconds kWriteGap{3000};
+  // NAKs of one line after which it is given up, so it cannot block the queue.
+  static constexpr int kNaksToDrop = 3;
+  static constexpr std::chrono::milliseconds kReopenPeriod{5000};
 
  private:
   bool HeadDue() const;
+  bool Append(StationLine line);
+  void RemoveHead();
+  // The monitoring software refused the head.
+  void HeadRefused();
+  void SerialPortLost(const std::string& name);
+  // A TimerReopen tick: tries the port again; quiet until it opens.
+  void ReopenSerialPort();
+  // The port is open (again): no more tries, and the head is due at once.
+  void PortBack();
 
   SerialPort& port_;
   const Clock& clock_;
@@ -73,11 +99,15 @@ class StationLink {
   HostObserver& observer_;
   const Settings& settings_;
 
+  LineJournal* journal_ = nullptr;
   StationQueue queue_;
   TDateTime nextSendTime_;
+  int headNaks_ = 0;  // NAKs of the line now at the head
   std::chrono::milliseconds pingPeriod_{30000};
   std::unique_ptr<Timer> TimerSBSend;
   std::unique_ptr<Timer> TimerPingDR;
+  std::unique_ptr<Timer> TimerReopen;
+  bool portLost_ = false;
 };
 
 }  // namespace talvero

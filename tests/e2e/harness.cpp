@@ -96,13 +96,14 @@ std::optional<int> Receiver::WaitExit(std::chrono::milliseconds timeout) {
 }
 
 StationPty::StationPty(const std::filesystem::path& devDir, const std::string& portName) {
-  master_ = posix_openpt(O_RDWR | O_NOCTTY);
+  // Neither side may be inherited by the receiver: a hang-up must be one.
+  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
     throw std::runtime_error("cannot open a pseudo-terminal");
   }
   const char* slaveName = ptsname(master_);
   // Raw mode on the slave, so the line discipline passes every byte unchanged.
-  slave_ = open(slaveName, O_RDWR | O_NOCTTY);
+  slave_ = open(slaveName, O_RDWR | O_NOCTTY | O_CLOEXEC);
   termios tio{};
   tcgetattr(slave_, &tio);
   cfmakeraw(&tio);

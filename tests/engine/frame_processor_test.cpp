@@ -12,6 +12,7 @@
 
 #include "frame_engine.hpp"
 #include "protocol/hex_text.hpp"
+#include "station/station_journal.hpp"
 #include "unit_frames.hpp"
 
 namespace talvero {
@@ -25,6 +26,7 @@ using testing::kEngineNowBytes;
 using testing::kImei;
 using testing::MakeUdpBinding;
 using testing::Plain;
+using testing::RecordingLogger;
 using testing::UnitFrame;
 using Kind = testing::RecordingLogger::Kind;
 using Lines = std::vector<std::string>;
@@ -145,6 +147,23 @@ TEST_F(FrameProcessorTest, AFrameThatCannotBeDecryptedIsRefusedWithoutReadingPas
   EXPECT_EQ(e.Unit(0xFFFF).Active, 0);
 }
 
+TEST_F(FrameProcessorTest, AnEncryptedFrameOfAnySizeIsRefusedBySizeAndNeverReachesTheErrorsLog) {
+  // Bodies (bytes 4 to the checksum) up to the cipher's working space and beyond it.
+  for (const size_t body : {size_t{257}, size_t{258}, size_t{8187}}) {
+    SCOPED_TRACE(body);
+    auto& e = Engine();
+    tcp->sent.clear();
+    const std::string frame = AddCrc8(Bytes({35, 1, 0, 5}) + std::string(body, '\x41'));
+    e.processor.ProcessRecMsg(tcp, frame);
+    EXPECT_TRUE(e.log.ErrNames().empty());
+    EXPECT_EQ(e.log.Texts(Kind::Imp),
+              Lines{fmt::format("Receive INVALID Size STRING from 10.0.0.5 ({} b.): 0x{}",
+                                frame.size(), StrToHexText(frame))});
+    ASSERT_EQ(tcp->sent.size(), 1u);
+    EXPECT_EQ(tcp->sent[0][0], 2);
+  }
+}
+
 TEST_F(FrameProcessorTest, TheReceiveLineIsSeparatedOnTheServiceHostAndCountedOnTheDesktop) {
   const std::string ping = Plain(UnitFrame(35, 5, 3));
   const std::string line =
@@ -217,6 +236,31 @@ TEST_F(FrameProcessorTest, AnEventWithAnImpossibleDateIsRefusedYetReachesTheStat
   EXPECT_EQ(tcp->sent, Lines{Answer(2, Bytes({0, 5, 3, 0, 0, 0}))});
   EXPECT_EQ(e.port.writes, Lines{"5077 181234E13001005\x14"});
   EXPECT_EQ(e.Unit(3).Active, 1);
+}
+
+TEST_F(FrameProcessorTest, AnEventIsAcknowledgedOnlyOnceItsLineIsJournaled) {
+  for (const bool journalWorks : {true, false}) {
+    SCOPED_TRACE(journalWorks);
+    auto& e = Engine();
+    const auto path = e.dir.path() / "Talvero_station.jnl";
+    if (!journalWorks) {
+      std::filesystem::create_directories(path);  // a folder: nothing can be written there
+    }
+    StationJournal journal(path, e.log);
+    e.link.SetJournal(&journal);
+    tcp->sent.clear();
+    e.processor.ProcessRecMsg(tcp, Plain(Event(5, 3)));
+    // The station hears of the alarm either way.
+    EXPECT_EQ(e.port.writes, Lines{"5077 181234E13001005\x14"});
+    const int answerType = journalWorks ? 1 : 2;
+    EXPECT_EQ(tcp->sent, Lines{Answer(answerType, Bytes({0, 5, 3, 0, 0, 0}))});
+    EXPECT_EQ(e.log.ErrNames(), journalWorks ? Lines{} : Lines{"StationJournal"});
+    if (journalWorks) {
+      RecordingLogger quiet;
+      EXPECT_EQ(StationJournal(path, quiet).Replay(), Lines{"5077 181234E13001005"});
+    }
+    e.link.SetJournal(nullptr);
+  }
 }
 
 TEST_F(FrameProcessorTest, TheNewAccountIsTakenBeforeTheRestoreLineIsQueued) {

@@ -68,6 +68,13 @@ TEST_F(RealSendTest, AFailedWriteIsReportedUnderRealSend) {
   EXPECT_EQ(e.log.entries, (std::vector<Entry>{{Kind::Err, "RealSend|connection reset by peer"}}));
 }
 
+TEST_F(RealSendTest, APeerThatDoesNotReadIsToldInImpMsgNotInTheErrorsLog) {
+  tcp->peerFault = true;
+  e.processor.ProcessRecMsg(tcp, AddCrc8(Bytes({35, 0, 0, 5, 3, 0, 0, 0})));
+  EXPECT_TRUE(e.log.ErrNames().empty());
+  EXPECT_TRUE(e.log.Has(Kind::Imp, "!! CAN NOT SEND: send queue of 10.0.0.5 full"));
+}
+
 TEST_F(RealSendTest, AcknowledgementsEchoTheHeaderWithTheTimeNow) {
   const std::string frame = AddCrc8(Bytes({35, 1, 0x12, 0x34, 3, 0, 0, 0}));
   e.processor.SendACK(tcp, frame);

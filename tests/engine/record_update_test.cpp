@@ -129,22 +129,23 @@ TEST_F(RecordUpdateTest, ImeiAndFirmwareChangesAreLoggedAndWritten) {
   EXPECT_EQ(e.Unit(5).FwVer, "2.2.0");
 }
 
-TEST_F(RecordUpdateTest, AnImeiThatIsNotAllDigitsEndsTheUpdateWithTheOldValueOnDisk) {
+TEST_F(RecordUpdateTest, AnImeiThatIsNotAllDigitsIsToldInImpMsgAndTheUpdateGoesOn) {
   auto& e = Engine();
   ImpLinesOf(tcp, PingImeiFw(kImei, {2, 1, 17}));
-  const TDateTime before = e.time.Now();
   e.time.Advance(60s);
   tcp->sent.clear();
 
-  ImpLinesOf(tcp, PingImeiFw("35123456789012X", {3, 0, 0}));
-  EXPECT_EQ(e.log.ErrNames(), Lines{"ProcessRecMsg"});
-  EXPECT_EQ(e.Unit(5).Imei, "35123456789012X");
+  EXPECT_EQ(ImpLinesOf(tcp, PingImeiFw("35123456789012X", {3, 0, 0})),
+            (Lines{"[Unit 0005] [Account ] INVALID Imei: [35123456789012X]",
+                   "[Unit 0005] [Account ] Changed fwVer: [2.1.17] -> [3.0.0]"}));
+  EXPECT_TRUE(e.log.ErrNames().empty());
+  // The record keeps its IMEI, in memory and on disk alike.
+  EXPECT_EQ(e.Unit(5).Imei, kImei);
   EXPECT_EQ(Field(e.DbRecord(5), 5, 8), 351234567890123u);
-  // The steps after the IMEI did not run.
-  EXPECT_EQ(e.Unit(5).LastMsgTime, before);
-  EXPECT_EQ(Field(e.DbRecord(5), 23, 4), DbSeconds(before));
-  EXPECT_EQ(e.Unit(5).FwVer, "2.1.17");
-  // The answer had gone out before.
+  // The steps after the IMEI ran.
+  EXPECT_EQ(e.Unit(5).LastMsgTime, e.time.Now());
+  EXPECT_EQ(Field(e.DbRecord(5), 23, 4), DbSeconds(e.time.Now()));
+  EXPECT_EQ(e.Unit(5).FwVer, "3.0.0");
   EXPECT_EQ(tcp->sent.size(), 1u);
 }
 

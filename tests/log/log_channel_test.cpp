@@ -100,6 +100,39 @@ TEST_F(TLogTest, DailyFileChangesAtMidnightAndFixedFileNever) {
             "2024.03.07 23:59:59 - before\r\n2024.03.08 00:00:00 - after\r\n");
 }
 
+TEST_F(TLogTest, DeferredLinesWaitForTheFlushAndLeaveInOrderOnce) {
+  int requests = 0;
+  TLog log(time, "Log", "All", TLogNaming::lnFixedName);
+  log.DeferWrites([&] { ++requests; });
+  log.Add("one");
+  log.Add("\0two"s);
+  EXPECT_EQ(ReadFile(home / "Log/All.log"), "");
+  EXPECT_EQ(requests, 1);
+  log.Flush();
+  EXPECT_EQ(ReadFile(home / "Log/All.log"), kStamp + "one\r\n\r\n" + kStamp + "two\r\n");
+  log.Flush();  // nothing waits: nothing written twice
+  log.Add("three");
+  EXPECT_EQ(requests, 2);
+  log.Flush();
+  EXPECT_EQ(ReadFile(home / "Log/All.log"),
+            kStamp + "one\r\n\r\n" + kStamp + "two\r\n" + kStamp + "three\r\n");
+}
+
+TEST_F(TLogTest, DeferredLinesOfANewDayGoToItsFileAndWaitingOnesAreNotLostWithTheChannel) {
+  time.SetNow(At(2024, 3, 7, 23, 59, 59, 500));
+  {
+    TLog daily(time, "Log/All msg", "", TLogNaming::lnDaily);
+    daily.DeferWrites([] {});
+    daily.Add("before");
+    time.Advance(milliseconds(500));
+    daily.Add("after");
+    // The new day's line wrote the day before's at once.
+    EXPECT_EQ(ReadFile(home / "Log/All msg/2024-03-07.log"), "2024.03.07 23:59:59 - before\r\n");
+    EXPECT_EQ(ReadFile(home / "Log/All msg/2024-03-08.log"), "");
+  }
+  EXPECT_EQ(ReadFile(home / "Log/All msg/2024-03-08.log"), "2024.03.08 00:00:00 - after\r\n");
+}
+
 TEST_F(TLogTest, LinesAreAppendedToWhatTheFileHeldAndAreOnDiskAtOnce) {
   std::filesystem::create_directories(home / "Log");
   std::ofstream(home / "Log/Errors.log", std::ios::binary) << "old line\r\n";

@@ -36,6 +36,24 @@ TEST_F(ServiceLoggerTest, FailedAllMsgWriteIsReportedToErrorsAndTheMessageIsLost
   EXPECT_EQ(errors.find("lost line"), std::string::npos) << errors;
 }
 
+TEST_F(ServiceLoggerTest, DeferredAllMsgLinesLeaveWithTheFlushAndAFailedFlushIsReported) {
+  int requests = 0;
+  logger.DeferWrites([&] { ++requests; });
+  logger.LogImpMsg("important");
+  EXPECT_EQ(ReadFile(home / "Log_Service/Imp_msg.log"), kStamp + "important\r\n");
+  EXPECT_EQ(ReadFile(home / "Log_Service/All msg/2024-03-07.log"), "");
+  logger.FlushWrites();
+  EXPECT_EQ(ReadFile(home / "Log_Service/All msg/2024-03-07.log"), kStamp + "important\r\n");
+  EXPECT_EQ(requests, 1);
+
+  logger.LogAllMsg("lost line");
+  BlockFolder(home / "Log_Service/All msg");
+  logger.FlushWrites();
+  const std::string errors = ReadFile(home / "Log_Service/Errors.log");
+  EXPECT_NE(errors.find("Log_Service/All msg/2024-03-07.log\""), std::string::npos) << errors;
+  EXPECT_EQ(errors.find("lost line"), std::string::npos) << errors;
+}
+
 TEST_F(ServiceLoggerTest, FailedAllMsgWriteRaisesWhenErrorsCannotBeWrittenEither) {
   BlockFolder(home / "Log_Service");
   EXPECT_THROW(logger.LogAllMsg("nowhere"), std::runtime_error);

@@ -168,6 +168,17 @@ TEST_F(AsioSerialPortTest, EachBurstIsOneChunk) {
   EXPECT_EQ(chunks, (std::vector<std::string>{heartbeat, "\x06"}));
 }
 
+TEST_F(AsioSerialPortTest, AHeartbeatDeliveredInTwoPiecesIsOneChunk) {
+  OpenCom1();
+  const std::string heartbeat = std::string("1011") + std::string(11, ' ') + "@    " + '\x14';
+  // As a USB adapter hands it over: two packets some 20 ms apart.
+  pty.Write(heartbeat.substr(0, 8));
+  RunFor(io, std::chrono::milliseconds(20));
+  pty.Write(heartbeat.substr(8));
+  ASSERT_TRUE(RunUntil(io, [&] { return !chunks.empty(); }));
+  EXPECT_EQ(chunks, std::vector<std::string>{heartbeat});
+}
+
 TEST_F(AsioSerialPortTest, RenameWhileOpenMovesToTheNewDevice) {
   PseudoTerminal second;
   std::filesystem::create_symlink(second.SlavePath(), devDir.path() / "ttyUSB0");
@@ -184,9 +195,19 @@ TEST_F(AsioSerialPortTest, RenameWhileOpenMovesToTheNewDevice) {
   EXPECT_EQ(Received(), "from second");
 }
 
+TEST_F(AsioSerialPortTest, ANameBelowTheDeviceFolderIsOpenedAsNamed) {
+  std::filesystem::create_directories(devDir.path() / "pts");
+  std::filesystem::create_symlink(pty.SlavePath(), devDir.path() / "pts" / "COM1");
+  ASSERT_TRUE(port.Open("pts/COM1"));
+  pty.CloseSlave();
+  EXPECT_EQ(port.Name(), "pts/COM1");
+  port.Write("below");
+  EXPECT_EQ(ReadMaster(pty, 5), "below");
+}
+
 TEST_F(AsioSerialPortTest, DeviceThatCannotBeOpenedLeavesThePortClosed) {
   std::ofstream(devDir.path() / "COM7") << "not a terminal";
-  for (const std::string name : {"COM5", "COM7", "../ttyS0", ""}) {
+  for (const std::string name : {"COM5", "COM7", "../ttyS0", "pts/../../ttyS0", "pts/9", ""}) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(port.Open(name));
     EXPECT_FALSE(port.IsOpen());
@@ -201,15 +222,32 @@ TEST_F(AsioSerialPortTest, DeviceThatCannotBeOpenedLeavesThePortClosed) {
   EXPECT_EQ(pty.Read(), "");
 }
 
-TEST_F(AsioSerialPortTest, VanishedDeviceClosesThePortQuietly) {
+TEST_F(AsioSerialPortTest, AVanishedDeviceIsToldOnceAndOpensAgainWhenItIsBack) {
+  std::vector<std::string> lost;
+  port.SetLossHandler([&](const std::string& name) { lost.push_back(name); });
   OpenCom1();
-  pty.CloseMaster();
+  pty.CloseMaster();  // the other side hangs up
   ASSERT_TRUE(RunUntil(io, [&] { return !port.IsOpen(); }));
+  RunFor(io, std::chrono::milliseconds(20));
+  EXPECT_EQ(lost, std::vector<std::string>{"COM1"});
   EXPECT_EQ(port.Name(), "");
   port.Write("nowhere");
   EXPECT_FALSE(port.Open("COM1"));
   EXPECT_TRUE(log.entries.empty());
   EXPECT_TRUE(chunks.empty());
+
+  // The device comes back under its name.
+  PseudoTerminal back;
+  std::filesystem::remove(devDir.path() / "ttyS0");
+  std::filesystem::create_symlink(back.SlavePath(), devDir.path() / "ttyS0");
+  ASSERT_TRUE(port.Open("COM1"));
+  back.CloseSlave();
+  port.Write("again");
+  EXPECT_EQ(ReadMaster(back, 5), "again");
+  back.Write("\x06");
+  ASSERT_TRUE(RunUntil(io, [&] { return !chunks.empty(); }));
+  EXPECT_EQ(chunks, std::vector<std::string>{"\x06"});
+  EXPECT_EQ(lost.size(), 1u);
 }
 
 TEST_F(AsioSerialPortTest, ChunkHandlerFailureStaysInsideTheLoop) {
@@ -233,7 +271,7 @@ TEST_F(AsioSerialPortTest, CloseStopsReadingAndWriting) {
   pty.Write("sent after close");
   port.Write("after close");
   // Longer than the quiet span after which waiting bytes become a chunk.
-  RunFor(io, std::chrono::milliseconds(50));
+  RunFor(io, std::chrono::milliseconds(300));
   EXPECT_TRUE(chunks.empty());
   EXPECT_EQ(pty.Read(), "");
 }

@@ -325,6 +325,43 @@ TEST_F(NetworkTransportsTest, UdpAnswersGoToTheSenderBeingHandled) {
   EXPECT_EQ(ReadUdp(second), "later");
 }
 
+// The answers of one loop turn wait for the hook that runs once the turn's
+// frames are all handled (where the station journal is made durable).
+TEST_F(NetworkTransportsTest, AnswersOfATurnLeaveAfterTheHookThatFollowsTheirFrames) {
+  std::vector<std::string> events;
+  react = [&](const Route& route, std::string_view frame) {
+    route->Send("re:" + std::string(frame));
+    events.push_back("frame");
+  };
+  transports.SetBeforeAnswers([&] { events.push_back("before"); });
+  transports.ActivateSrvPort(true);
+
+  auto a = ConnectAndWait();
+  auto b = ConnectAndWait();
+  boost::asio::write(a, boost::asio::buffer(std::string("A")));
+  boost::asio::write(b, boost::asio::buffer(std::string("B")));
+  EXPECT_EQ(ReadTcp(a, 4), "re:A");
+  EXPECT_EQ(ReadTcp(b, 4), "re:B");
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 3),
+            (std::vector<std::string>{"frame", "frame", "before"}));
+
+  events.clear();
+  auto first = UdpClient();
+  auto second = UdpClient();
+  SendDatagram(first, "one");
+  SendDatagram(second, "two");
+  EXPECT_EQ(ReadUdp(first), "re:one");
+  EXPECT_EQ(ReadUdp(second), "re:two");
+  EXPECT_EQ(events, (std::vector<std::string>{"frame", "frame", "before"}));
+
+  // Outside a turn of frames an answer leaves at once, after the hook.
+  events.clear();
+  frames.back().route.lock()->Send("later");
+  EXPECT_EQ(events, std::vector<std::string>{"before"});
+  EXPECT_EQ(ReadUdp(second), "later");
+}
+
 TEST_F(NetworkTransportsTest, UdpDatagramBeyondTheBufferIsDropped) {
   transports.ActivateSrvPort(true);
   auto client = UdpClient();
@@ -463,6 +500,21 @@ TEST_F(NetworkTransportsTest, StopClosesEverythingAndLetsTheLoopReturn) {
   transports.Stop();
   EXPECT_TRUE(
       Logged(Kind::All, Separated(fmt::format("Disconnected from 127.0.0.1:{}", clientPort))));
+  io.restart();
+  io.run_for(std::chrono::seconds(1));
+  EXPECT_TRUE(io.stopped());
+}
+
+TEST_F(NetworkTransportsTest, ReleaseClosesEverythingWithoutADisconnectLine) {
+  transports.ActivateSrvPort(true);
+  auto client = ConnectAndWait();
+  log.Clear();
+  transports.Release();
+  EXPECT_TRUE(log.entries.empty());
+  std::array<char, 8> buffer;
+  boost::system::error_code ec;
+  client.read_some(boost::asio::buffer(buffer), ec);
+  EXPECT_EQ(ec, boost::asio::error::eof);
   io.restart();
   io.run_for(std::chrono::seconds(1));
   EXPECT_TRUE(io.stopped());

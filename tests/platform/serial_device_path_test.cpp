@@ -40,8 +40,15 @@ TEST(SerialDevicePathTest, MapsNamesToDevices) {
       {"", std::nullopt},
       {".", std::nullopt},
       {"..", std::nullopt},
+      {"pts/3", "pts/3"},
+      {"pts/COM1", "pts/COM1"},
+      {"a/../b", "b"},
       {"../x", std::nullopt},
-      {"a/b", std::nullopt},
+      {"pts/../../x", std::nullopt},
+      {"pts/..", std::nullopt},
+      {"./", std::nullopt},
+      {"/dev/ttyS0", std::nullopt},
+      {"/x", std::nullopt},
       {std::string("C\0M1", 4), std::nullopt},
   };
   for (const auto& c : cases) {

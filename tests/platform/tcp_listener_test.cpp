@@ -1,6 +1,8 @@
 #include "platform/tcp_listener.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <array>
 #include <memory>
@@ -82,6 +84,43 @@ TEST(TcpListener, AnswerQueuedJustBeforeTheCloseStillLeaves) {
     return ec == boost::asio::error::eof;
   }));
   EXPECT_EQ(got, "re:framesecond");
+}
+
+// Connections from outside that exhaust the descriptors must not write to the
+// "Errors" log, which the console watches; the listener tells it once and
+// takes the connection as soon as it can.
+TEST(TcpListener, AnAcceptThatFailsIsToldOnceInImpMsgAndTriedAgain) {
+  boost::asio::io_context io;
+  RecordingLogger log;
+  std::mutex engineLock;
+  FrameDelivery delivery(log, engineLock);
+  auto listener = std::make_shared<TcpListener>(io, 0, delivery);
+  listener->Start();
+
+  tcp::socket unit(io);
+  unit.connect(tcp::endpoint(address_v4::loopback(), listener->LocalPort()));
+  // UndefinedBehaviorSanitizer checks a virtual call by reading the object,
+  // which needs descriptors of its own; one call beforehand lets it remember
+  // the logger's type.
+  static_cast<Logger&>(log).LogAllMsg("before the descriptors run out");
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const int probe = dup(0);
+  ASSERT_GE(probe, 0);
+  close(probe);
+  // No descriptor is left for the accepted socket.
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(probe);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+  const bool told = RunUntil(io, [&] { return !log.Texts(RecordingLogger::Kind::Imp).empty(); });
+  testing::RunFor(io, std::chrono::milliseconds(250));  // two more tries, still failing
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  ASSERT_TRUE(told);
+  EXPECT_EQ(log.Texts(RecordingLogger::Kind::Imp),
+            std::vector<std::string>{"!! CAN NOT ACCEPT A CONNECTION: Too many open files"});
+  EXPECT_TRUE(log.ErrNames().empty());
+  EXPECT_TRUE(RunUntil(io, [&] { return Connections(log) == 1; }));
+  listener->Close();
 }
 
 }  // namespace

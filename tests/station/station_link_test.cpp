@@ -62,6 +62,18 @@ class StationLinkTest : public ::testing::Test {
   std::unique_ptr<StationLink> link;
 };
 
+// The journal calls as the link makes them; refuses lines while `refuse` holds.
+struct RecordingJournal final : LineJournal {
+  bool Added(std::string_view line) override {
+    calls.push_back("+" + std::string(line));
+    return !refuse;
+  }
+  void Removed() override { calls.push_back("-"); }
+  void Cleared() override { calls.push_back("clear"); }
+  Lines calls;
+  bool refuse = false;
+};
+
 TEST_F(StationLinkTest, AddWritesTheHeadWithDc4AndKeepsIt) {
   StartUp();
   Link().AddToSendBuf(kA);
@@ -127,6 +139,74 @@ TEST_F(StationLinkTest, AnyChunkRemovesTheHeadButOnlyOneBeginningWith1011IsAnswe
     EXPECT_EQ(port.writes, expected) << c.chunk;
     EXPECT_EQ(Queue(), (Lines{kB, kC})) << c.chunk;
   }
+}
+
+TEST_F(StationLinkTest, ANakWritesTheHeadAgainAtOnceAndTheThirdDropsIt) {
+  RecordingJournal journal;
+  Link().SetJournal(&journal);
+  StartUp();
+  Link().AddToSendBuf(kA);
+  Link().AppendToSendBuf(kB);
+  time.Advance(1s);  // within the write gap: a NAK still writes the head again
+  port.Deliver("\x15");
+  EXPECT_EQ(port.writes, (Lines{Wire(kA), Wire(kA)}));
+  time.Advance(4999ms);  // the resend period counts from the write after the NAK
+  EXPECT_EQ(port.writes.size(), 2u);
+  port.Deliver("\x15");
+  EXPECT_EQ(Queue(), (Lines{kA, kB}));
+  EXPECT_TRUE(log.Texts(Kind::Imp).empty());
+
+  port.Deliver("\x15");
+  EXPECT_EQ(Queue(), Lines{kB});
+  EXPECT_EQ(port.writes, (Lines{Wire(kA), Wire(kA), Wire(kA), Wire(kB)}));
+  EXPECT_EQ(log.Texts(Kind::Imp),
+            Lines{"!! LINE REFUSED 3 TIMES BY THE MONITORING SOFTWARE, DROPPED: " + kA});
+  EXPECT_EQ(journal.calls, (Lines{"+" + kA, "+" + kB, "-"}));
+  // Service host: every write of a line is logged, also those after a NAK.
+  EXPECT_EQ(log.Texts(Kind::All),
+            (Lines{"Serial Port COM1 opened", ">> " + kA, ">> " + kA, ">> " + kA, ">> " + kB}));
+}
+
+TEST_F(StationLinkTest, NaksAreCountedForTheLineAtTheHeadOnly) {
+  StartUp();
+  Link().AddToSendBuf(kA);
+  Link().AppendToSendBuf(kB);
+  port.Deliver("\x15");
+  port.Deliver("\x15");
+  port.Deliver("\x06");  // kA answered after two NAKs
+  port.Deliver("\x15");
+  port.Deliver("\x15");
+  EXPECT_EQ(Queue(), Lines{kB});
+  port.Deliver("\x15");
+  EXPECT_TRUE(link->Queue().empty());
+  EXPECT_EQ(log.Texts(Kind::Imp),
+            Lines{"!! LINE REFUSED 3 TIMES BY THE MONITORING SOFTWARE, DROPPED: " + kB});
+}
+
+TEST_F(StationLinkTest, OnlyALoneNakIsARefusal) {
+  struct Case {
+    std::string chunk;
+    Lines queue;
+  };
+  const Case cases[] = {
+      {"\x15", {kA, kB}},
+      {"\x15\x15", {kB}},
+      {"\x15x", {kB}},
+      {"x\x15", {kB}},
+  };
+  for (const Case& c : cases) {
+    link.reset();
+    StartUp();
+    Link().AddToSendBuf(kA);
+    Link().AppendToSendBuf(kB);
+    port.Deliver(c.chunk);
+    EXPECT_EQ(Queue(), c.queue) << c.chunk;
+  }
+  link.reset();
+  port.writes.clear();
+  StartUp();
+  port.Deliver("\x15");  // nothing waits: nothing to write again
+  EXPECT_TRUE(port.writes.empty());
 }
 
 TEST_F(StationLinkTest, AnsweredLinesGoOutInOrder) {
@@ -357,6 +437,107 @@ TEST_F(StationLinkTest, TheChunkHandlerGoesWithTheLink) {
   EXPECT_TRUE(port.HasHandler());
   link.reset();
   EXPECT_FALSE(port.HasHandler());
+}
+
+TEST_F(StationLinkTest, TheJournalFollowsTheQueueButNotItsHeartbeats) {
+  settings.PingInvToMonitSoft = 30;
+  RecordingJournal journal;
+  Link().SetJournal(&journal);
+  StartUp();
+  Link().PingMonitSoft();
+  EXPECT_TRUE(Link().AddToSendBuf(kA));
+  EXPECT_TRUE(Link().AppendToSendBuf(kB));
+  EXPECT_EQ(journal.calls, (Lines{"+" + kA, "+" + kB}));
+  port.Deliver("\x06");  // the heartbeat leaves
+  port.Deliver("\x06");  // kA leaves
+  EXPECT_EQ(journal.calls, (Lines{"+" + kA, "+" + kB, "-"}));
+  Link().DropWaitingLines();
+  EXPECT_TRUE(link->Queue().empty());
+  EXPECT_EQ(journal.calls.back(), "clear");
+}
+
+TEST_F(StationLinkTest, ALineTheJournalRefusesIsQueuedAllTheSame) {
+  RecordingJournal journal;
+  journal.refuse = true;
+  Link().SetJournal(&journal);
+  StartUp();
+  EXPECT_FALSE(Link().AddToSendBuf(kA));
+  EXPECT_FALSE(Link().AppendToSendBuf(kB));
+  EXPECT_EQ(Queue(), (Lines{kA, kB}));
+  EXPECT_EQ(port.writes, Lines{Wire(kA)});
+}
+
+TEST_F(StationLinkTest, RestoredLinesGoBehindTheWaitingOnesWithoutAJournalEntry) {
+  settings.PingInvToMonitSoft = 30;
+  RecordingJournal journal;
+  Link().SetJournal(&journal);
+  StartUp();
+  Link().PingMonitSoft();
+  Link().RestoreLines({kA, kB});
+  EXPECT_EQ(Queue(), (Lines{std::string(kHeartbeatLine), kA, kB}));
+  EXPECT_TRUE(journal.calls.empty());
+  port.Deliver("\x06");
+  EXPECT_EQ(port.writes, (Lines{kHeartbeatWire, Wire(kA)}));
+  port.Deliver("\x06");
+  EXPECT_EQ(journal.calls, Lines{"-"});
+}
+
+TEST_F(StationLinkTest, RestoredLinesGoOutAtOnceWhenNothingIsOnTheLine) {
+  StartUp();
+  Link().RestoreLines({kA});
+  EXPECT_EQ(port.writes, Lines{Wire(kA)});
+}
+
+TEST_F(StationLinkTest, ALostPortIsReportedOnceTriedEveryFiveSecondsAndServedOnItsReturn) {
+  settings.PingInvToMonitSoft = 30;
+  StartUp();
+  Link().AddToSendBuf(kA);
+  Link().AppendToSendBuf(kB);
+  Link().AppendToSendBuf(kC);
+  port.failAll = true;
+  port.Lose();
+  port.Lose();  // a second report of the same loss changes nothing
+  EXPECT_EQ(log.Texts(Kind::Imp), Lines{"!! SERIAL PORT COM1 LOST"});
+  const size_t opensBefore = port.opened.size();
+  time.Advance(4999ms);
+  EXPECT_EQ(port.opened.size(), opensBefore);
+  time.Advance(1ms);
+  EXPECT_EQ(port.opened.size(), opensBefore + 1);
+  time.Advance(55s);  // tried every 5 s, quietly; no heartbeat joins three waiting lines
+  EXPECT_EQ(port.opened.size(), opensBefore + 12);
+  EXPECT_EQ(log.Texts(Kind::Imp), Lines{"!! SERIAL PORT COM1 LOST"});
+  EXPECT_EQ(Queue(), (Lines{kA, kB, kC}));
+
+  port.writes.clear();
+  port.failAll = false;
+  time.Advance(5s);
+  EXPECT_EQ(log.Texts(Kind::Imp),
+            (Lines{"!! SERIAL PORT COM1 LOST", "Serial Port COM1 opened again"}));
+  EXPECT_EQ(port.writes, Lines{Wire(kA)});
+  port.Deliver("\x06");
+  port.Deliver("\x06");
+  EXPECT_EQ(port.writes, (Lines{Wire(kA), Wire(kB), Wire(kC)}));
+  const size_t opensAfter = port.opened.size();
+  time.Advance(1min);
+  EXPECT_EQ(port.opened.size(), opensAfter);
+}
+
+TEST_F(StationLinkTest, ThePortOpenedByItsSettingWhileLostEndsTheTries) {
+  StartUp();
+  Link().AddToSendBuf(kA);
+  port.failAll = true;
+  port.Lose();
+  port.failAll = false;
+  settings.SerialPort = "COM2";
+  Link().DoActivateSerialPort();
+  EXPECT_EQ(port.Name(), "COM2");
+  EXPECT_EQ(port.writes, (Lines{Wire(kA), Wire(kA)}));
+  const size_t opens = port.opened.size();
+  time.Advance(1min);
+  EXPECT_EQ(port.opened.size(), opens);
+  // A later loss is a new one, reported again.
+  port.Lose();
+  EXPECT_EQ(log.Texts(Kind::Imp), (Lines{"!! SERIAL PORT COM1 LOST", "!! SERIAL PORT COM2 LOST"}));
 }
 
 }  // namespace

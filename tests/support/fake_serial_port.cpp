@@ -28,6 +28,14 @@ void FakeSerialPort::Write(std::string_view bytes) {
   writtenTo.push_back(name_);
 }
 
+void FakeSerialPort::Lose() {
+  const std::string name = name_;
+  Close();
+  if (lossHandler_) {
+    lossHandler_(name);
+  }
+}
+
 void FakeSerialPort::Deliver(std::string_view chunk) {
   if (!handler_) {
     throw std::logic_error("FakeSerialPort: no chunk handler set");

@@ -19,10 +19,13 @@ class FakeSerialPort final : public SerialPort {
   std::string Name() const override { return open_ ? name_ : std::string(); }
   void Write(std::string_view bytes) override;
   void SetChunkHandler(ChunkHandler handler) override { handler_ = std::move(handler); }
+  void SetLossHandler(LossHandler handler) override { lossHandler_ = std::move(handler); }
 
   // Hands a chunk to the handler as the port layer would.
   void Deliver(std::string_view chunk);
   bool HasHandler() const { return static_cast<bool>(handler_); }
+  // The device goes away as an unplugged adapter would: closed, then the loss told.
+  void Lose();
 
   // Names that can be opened; every name when empty.
   std::set<std::string> openable;
@@ -36,6 +39,7 @@ class FakeSerialPort final : public SerialPort {
   bool open_ = false;
   std::string name_;
   ChunkHandler handler_;
+  LossHandler lossHandler_;
 };
 
 }  // namespace talvero::testing

@@ -5,6 +5,9 @@
 namespace talvero::testing {
 
 void FakeTransport::Send(std::string_view data) {
+  if (peerFault) {
+    throw PeerFault("send queue of " + address + " full");
+  }
   if (fail) {
     throw std::runtime_error("connection reset by peer");
   }

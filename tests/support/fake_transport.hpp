@@ -26,7 +26,8 @@ class FakeTransport final : public Transport {
   TransportKind kind;
   std::string address;
   uint16_t port;
-  bool fail = false;  // Send throws while set
+  bool fail = false;       // Send throws while set
+  bool peerFault = false;  // Send throws PeerFault while set (the unit does not read)
   std::vector<std::string> sent;
 };
 

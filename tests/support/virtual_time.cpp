@@ -1,7 +1,5 @@
 #include "support/virtual_time.hpp"
 
-#include <gtest/gtest.h>
-
 #include <stdexcept>
 
 namespace talvero::testing {

@@ -11,7 +11,6 @@
 namespace talvero {
 namespace {
 
-constexpr char kNak = '\x15';
 // How long answers already due may take to go out once the station stops.
 constexpr std::chrono::seconds kGrace{1};
 
