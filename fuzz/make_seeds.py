@@ -120,3 +120,19 @@ B = b"5077 181234E35000002"
 write("fuzz_station_journal", "two_lines_one_answered", added(A) + added(B) + b"D\n")
 write("fuzz_station_journal", "torn_tail", added(A) + added(B)[:9])
 write("fuzz_station_journal", "restore_line", added(b"5077 181234R35000000"))
+
+# fuzz_custom_commands: the file as it is.
+write("fuzz_custom_commands", "five_lines", b'A=0x01\r\n\r\n=0x02\r\nB=0x0G\r\nC=""\r\n')
+write("fuzz_custom_commands", "every_form", b"Relay on=0x0101\nAT=\"AT+X\"\rq='a'\nX=1")
+
+
+# fuzz_admin_password: the first byte says how many of the rest are the file;
+# what follows is the new password.
+def scrambled(text):
+    key = b"604271935"
+    return bytes(c ^ key[i % len(key)] for i, c in enumerate(text))
+
+
+write("fuzz_admin_password", "default_file_new_password", bytes([4]) + scrambled(b"9873") + b"s3cret")
+write("fuzz_admin_password", "changed_file", bytes([9]) + scrambled(b"abcdefg") + b"\r\n" + b"0008")
+write("fuzz_admin_password", "no_file_line_end", bytes([0]) + b"2468")
