@@ -65,6 +65,12 @@ CommandStep Refusal(std::string text) {
   return step;
 }
 
+// "Change UnitID" needs the unit's 15-digit IMEI, at the start and at the answer.
+CommandStep ImeiRefusal(uint16_t unit) {
+  return Refusal(
+      fmt::format("Unknown Imei of Unit {}\r\nCommand can not be proceed", UnitText(unit)));
+}
+
 // The answer to "Change UnitID" as a hexadecimal number; -1 when it is none,
 // and a value above 0xFFFF stays above it however many digits follow.
 int64_t HexAnswerValue(std::string_view text) {
@@ -173,8 +179,7 @@ CommandStep UnitCommands::SendCMD(std::string_view name, int64_t unit, bool ctrl
     }
     if (name == kChangeUnitIDName) {
       if (tables_.UnitTable[*u].Imei.size() != kImeiLength) {
-        step = Refusal(
-            fmt::format("Unknown Imei of Unit {}\r\nCommand can not be proceed", UnitText(*u)));
+        step = ImeiRefusal(*u);
         return;
       }
       step.kind = CommandStep::Kind::AskUnitNr;
@@ -218,8 +223,7 @@ CommandStep UnitCommands::AnswerUnitNr(const PendingCommand& pending,
     // The IMEI may have changed while the box was open.
     const std::string_view imei = tables_.UnitTable[*u].Imei.View();
     if (imei.size() != kImeiLength) {
-      step = Refusal(
-          fmt::format("Unknown Imei of Unit {}\r\nCommand can not be proceed", UnitText(*u)));
+      step = ImeiRefusal(*u);
       return;
     }
     std::string frame = cmdID_to_cmdss(kChangeUnitIDLength, kChangeUnitIDCode, *u, log_);
