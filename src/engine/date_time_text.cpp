@@ -41,4 +41,26 @@ std::string DateTimeText(TDateTime moment) {
   return std::string(DateTimeText(moment, buffer));
 }
 
+std::optional<TDateTime> ParseDateTimeText(std::string_view text) {
+  static constexpr std::string_view kShape = "dddd-dd-dd dd:dd:dd";
+  if (text.size() != kShape.size()) {
+    return std::nullopt;
+  }
+  for (size_t i = 0; i < kShape.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (kShape[i] == 'd' ? !digit : text[i] != kShape[i]) {
+      return std::nullopt;
+    }
+  }
+  const auto number = [&](size_t at, size_t width) {
+    int value = 0;
+    for (size_t i = at; i < at + width; ++i) {
+      value = value * 10 + (text[i] - '0');
+    }
+    return value;
+  };
+  return EncodeDateTime(
+      {number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2), 0});
+}
+
 }  // namespace talvero

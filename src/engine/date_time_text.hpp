@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,8 @@ using DateTimeTextBuffer = std::array<char, 19>;
 // caller's buffer and allocates nothing.
 std::string_view DateTimeText(TDateTime moment, DateTimeTextBuffer& buffer);
 std::string DateTimeText(TDateTime moment);
+
+// Reads a text of that form back; nothing for any other text or an invalid date.
+std::optional<TDateTime> ParseDateTimeText(std::string_view text);
 
 }  // namespace talvero

@@ -62,13 +62,6 @@ std::optional<T> Field(const json& request, std::string_view key) {
   }
 }
 
-json WithReq(json message, const json& request) {
-  if (const auto id = request.find("id"); id != request.end() && id->is_number_integer()) {
-    message["id"] = *id;
-  }
-  return message;
-}
-
 }  // namespace
 
 MonitorHub::MonitorHub(ReceiverEngine& engine, MonitorState& state, PageOutlet& outlet,
@@ -203,16 +196,8 @@ void MonitorHub::Handle(PageId page, Page& state, const json& request) {
                         {"close", answer.close}},
                        request));
   } else if (op == "help") {
-    const std::string caption = Field<std::string>(request, "lang").value_or("");
-    if (const std::optional<HelpLanguage> language = HelpLanguageOfCaption(caption)) {
-      const HelpChoice choice = ChooseHelp(*language);
-      json reply = {{"type", "help"}};
-      if (choice.file) {
-        reply["url"] = "/help/" + caption;
-      } else {
-        reply["message"] = choice.message;
-      }
-      Send(page, WithReq(std::move(reply), request));
+    if (std::optional<json> reply = HelpAnswer(Field<std::string>(request, "lang").value_or(""))) {
+      Send(page, WithReq(std::move(*reply), request));
     }
   } else if (op == "close") {
     state.closeAsked = true;

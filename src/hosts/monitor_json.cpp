@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "hosts/help_files.hpp"
+
 namespace talvero {
 namespace {
 
@@ -147,6 +149,28 @@ std::optional<MenuAction> MenuActionOfJson(const json& action) {
     return DeleteCommand{};
   }
   return std::nullopt;
+}
+
+json WithReq(json message, const json& request) {
+  if (const auto id = request.find("id"); id != request.end() && id->is_number_integer()) {
+    message["id"] = *id;
+  }
+  return message;
+}
+
+std::optional<json> HelpAnswer(std::string_view caption) {
+  const std::optional<HelpLanguage> language = HelpLanguageOfCaption(caption);
+  if (!language) {
+    return std::nullopt;
+  }
+  const HelpChoice choice = ChooseHelp(*language);
+  json reply = {{"type", "help"}};
+  if (choice.file) {
+    reply["url"] = "/help/" + std::string(caption);
+  } else {
+    reply["message"] = choice.message;
+  }
+  return reply;
 }
 
 }  // namespace talvero

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "config/settings_grid.hpp"
@@ -24,5 +25,11 @@ nlohmann::json ColumnsJson();
 // {"named": "Get Ping"}, {"custom": 3} or {"delete": true}; nothing for any
 // other shape.
 std::optional<MenuAction> MenuActionOfJson(const nlohmann::json& action);
+
+// The answer carries the request's "id", when it had a whole number there.
+nlohmann::json WithReq(nlohmann::json message, const nlohmann::json& request);
+// What the help chooser's button of this caption does: {"url": ...} for the
+// file, {"message": "Help file is missing."} without it; nothing for another caption.
+std::optional<nlohmann::json> HelpAnswer(std::string_view caption);
 
 }  // namespace talvero

@@ -45,5 +45,16 @@ TEST(DateTimeText, UsesTheOneDateFormat) {
   EXPECT_EQ(DateTimeText(TDateTime{}), "");
 }
 
+TEST(DateTimeText, ReadsBackOnlyItsOwnForm) {
+  EXPECT_EQ(ParseDateTimeText("2024-01-02 03:04:05"), At(2024, 1, 2, 3, 4, 5));
+  EXPECT_EQ(ParseDateTimeText(DateTimeText(At(1931, 12, 13, 20, 45, 52))),
+            At(1931, 12, 13, 20, 45, 52));
+  for (const char* text : {"", "2024-01-02 03:04", "2024-01-02 03:04:05 ", "2024/01/02 03:04:05",
+                           "2024-13-02 03:04:05", "2023-02-29 03:04:05", "2024-01-02 24:00:00",
+                           "02.01.2024 03:04:05", "2024-01-02T03:04:05", "+024-01-02 03:04:05"}) {
+    EXPECT_EQ(ParseDateTimeText(text), std::nullopt) << text;
+  }
+}
+
 }  // namespace
 }  // namespace talvero

@@ -37,5 +37,16 @@ TEST(SystemClock, GivesTheLocalTimeInEveryThread) {
   check();
 }
 
+TEST(SystemClock, ConvertsAnyMomentToLocalTimeWithItsMilliseconds) {
+  const auto moment = std::chrono::system_clock::now();
+  const auto seconds = std::chrono::floor<std::chrono::seconds>(moment);
+  const TDateTime local = LocalDateTime(moment);
+  EXPECT_EQ(local.ms - LocalDateTime(seconds).ms,
+            std::chrono::duration_cast<std::chrono::milliseconds>(moment - seconds).count());
+  // Before 1970 the milliseconds still count forward within their second.
+  const auto early = std::chrono::system_clock::time_point(std::chrono::milliseconds(-1));
+  EXPECT_EQ(DecodeDateTime(LocalDateTime(early)).millisecond, 999);
+}
+
 }  // namespace
 }  // namespace talvero

@@ -1,0 +1,125 @@
+// The service console: shows the console's view as the receiver sends it and
+// hands every click back. The receiver decides everything; this page draws.
+'use strict';
+
+let socket = null;
+let nextId = 1;
+const waiting = new Map(); // request id -> function taking the answer
+let closed = false;
+let box = null; // the message box of the view, while it is shown here
+let view = null;
+
+function send(message) {
+  if (socket && socket.readyState === WebSocket.OPEN) {
+    socket.send(JSON.stringify(message));
+  }
+}
+
+function ask(message, onAnswer) {
+  const id = nextId++;
+  waiting.set(id, onAnswer);
+  send({ ...message, id });
+}
+
+// The window became the active one again: shown, focused, or a box closed.
+function activated() {
+  send({ type: 'activate' });
+}
+
+function serviceButtons() {
+  return [...document.querySelectorAll('[data-button]')];
+}
+
+// The tab's title stands for the notification-area icon: the console's state at a glance.
+function showTitle() {
+  const state = view.service.replace(/^Service Status:\s*/, '');
+  const marks = [view.errorIndicator && 'new error', view.importantIndicator && 'new message']
+    .filter(Boolean)
+    .join(', ');
+  document.title = `${marks ? `(${marks}) ` : ''}Corvane Console${state && state !== '--' ? ` - ${state}` : ''}`;
+}
+
+function showView(message) {
+  view = message;
+  $('application').textContent = message.application;
+  $('service').textContent = message.service;
+  for (const button of serviceButtons()) {
+    button.disabled = message.busy || !message.enabled[button.dataset.button];
+  }
+  $('help').disabled = message.busy && !message.box;
+  $('errorIndicator').hidden = !message.errorIndicator;
+  $('importantIndicator').hidden = !message.importantIndicator;
+  document.body.classList.toggle('busy', message.busy && !message.box);
+  if (message.box && !box) {
+    box = message.box;
+    messageBox('error', message.box, () => {
+      box = null;
+      send({ type: 'boxOk' });
+    });
+  } else if (!message.box && box) {
+    // Answered on another page.
+    box = null;
+    $('dialogs').lastElementChild?.remove();
+  }
+  showTitle();
+}
+
+function showLog(message) {
+  dialog({
+    caption: message.file,
+    className: 'log-view',
+    body: [element('pre', { class: 'log-text', tabindex: '0', text: message.text })],
+    buttons: [{ caption: 'OK', isDefault: true, isCancel: true, run: () => {} }],
+    onClose: activated,
+  });
+}
+
+function showClosed(text) {
+  closed = true;
+  document.title = 'Corvane Console - closed';
+  $('closedText').textContent = text;
+  $('closedNote').hidden = false;
+  $('connection').textContent = 'closed';
+}
+
+for (const button of serviceButtons()) {
+  button.addEventListener('click', () => send({ type: 'press', button: button.dataset.button }));
+}
+for (const indicator of document.querySelectorAll('.console-indicator')) {
+  indicator.addEventListener('click', () => send({ type: 'indicator', which: indicator.dataset.which }));
+}
+$('help').addEventListener('click', () => helpChooser(ask, activated));
+window.addEventListener('focus', activated);
+
+const handlers = {
+  view: showView,
+  log: showLog,
+  // Run Application: this page turns into the monitor.
+  monitor: () => {
+    closed = true;
+    location.replace('/');
+  },
+  closed: (message) => showClosed(message.text ?? 'The console has closed.'),
+};
+
+function connect() {
+  socket = new WebSocket(`ws://${location.host}/ws`);
+  socket.addEventListener('open', () => {
+    $('connection').textContent = 'connected';
+  });
+  socket.addEventListener('message', (event) => {
+    const message = JSON.parse(event.data);
+    if (message.id !== undefined && waiting.has(message.id)) {
+      const onAnswer = waiting.get(message.id);
+      waiting.delete(message.id);
+      onAnswer(message);
+      return;
+    }
+    handlers[message.type]?.(message);
+  });
+  socket.addEventListener('close', () => {
+    if (!closed) showClosed('The connection to the console was lost.');
+  });
+}
+
+connect();
