@@ -12,6 +12,7 @@
 #include "log/exe_folder.hpp"
 #include "platform/asio.hpp"
 #include "support/file_bytes.hpp"
+#include "support/recording_page_outlet.hpp"
 #include "support/temp_dir.hpp"
 #include "support/unit_socket.hpp"
 #include "support/virtual_time.hpp"
@@ -23,31 +24,8 @@ using namespace std::chrono_literals;
 using nlohmann::json;
 using testing::Bytes;
 using testing::Ping;
+using testing::RecordingOutlet;
 using testing::UnitSocket;
-
-// Records what the monitor sends to its pages.
-class RecordingOutlet final : public PageOutlet {
- public:
-  void Send(PageId page, const json& message) override { sent.push_back({page, message}); }
-  void Broadcast(const json& message) override { sent.push_back({0, message}); }
-
-  // The messages of one event, in order; page 0 are the broadcasts.
-  std::vector<json> Events(std::string_view ev, PageId page) const {
-    std::vector<json> found;
-    for (const auto& [to, message] : sent) {
-      if ((to == page || to == 0) && message["type"] == ev) {
-        found.push_back(message);
-      }
-    }
-    return found;
-  }
-  json Last(std::string_view ev, PageId page = 1) const {
-    const std::vector<json> found = Events(ev, page);
-    return found.empty() ? json() : found.back();
-  }
-
-  std::vector<std::pair<PageId, json>> sent;
-};
 
 // A temporary home that is also the working folder while a test runs, with
 // the settings of a desktop engine on a free loopback port.

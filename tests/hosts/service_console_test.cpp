@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/text_file.hpp"
+#include "support/fake_console_parts.hpp"
 #include "support/fake_service_control.hpp"
 #include "support/temp_dir.hpp"
 #include "support/virtual_time.hpp"
@@ -19,47 +20,15 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::minutes;
 using std::chrono::seconds;
+using testing::FakeScriptRunner;
 using testing::FakeServiceManager;
+using testing::RecordingHost;
 
 constexpr ConsoleButtons R = kRunApplication;
 constexpr ConsoleButtons I = kInstallService;
 constexpr ConsoleButtons U = kUninstallService;
 constexpr ConsoleButtons S = kStartService;
 constexpr ConsoleButtons T = kStopService;
-
-class RecordingHost final : public ConsoleHost {
- public:
-  void ViewChanged() override { ++changes; }
-  void StartMonitor() override { ++monitorStarts; }
-  void CloseConsole() override { ++closes; }
-  void Note(const std::string& text) override { notes.push_back(text); }
-
-  int changes = 0;
-  int monitorStarts = 0;
-  int closes = 0;
-  std::vector<std::string> notes;
-};
-
-// Ends each script as the test says, when the test says.
-class FakeScriptRunner final : public ScriptRunner {
- public:
-  bool Run(const std::filesystem::path& script, const std::vector<std::string>& args,
-           std::function<void(ScriptOutcome)> done) override {
-    runs.push_back(script.filename().string());
-    lastArgs = args;
-    if (!startable) {
-      return false;
-    }
-    pending = std::move(done);
-    return true;
-  }
-  void Finish(ScriptOutcome outcome) { std::exchange(pending, {})(outcome); }
-
-  bool startable = true;
-  std::vector<std::string> runs;
-  std::vector<std::string> lastArgs;
-  std::function<void(ScriptOutcome)> pending;
-};
 
 class ServiceConsoleTest : public ::testing::Test {
  protected:
