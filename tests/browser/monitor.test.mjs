@@ -1,90 +1,27 @@
 // The operator monitor in Debian's Chromium: the real `talvero --monitor` on a
 // temporary home, units played by talvero-unit over 127.0.0.1 and the
 // monitoring software by talvero-station on a pseudo-terminal.
-//
-//   TALVERO_BIN          the folder of talvero, talvero-unit, talvero-station (build/test)
-//   TALVERO_SCREENSHOTS  where the screenshots go (build/browser-screenshots)
 
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
 import { once } from 'node:events';
 import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync, existsSync } from 'node:fs';
 import http from 'node:http';
-import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { chromium } from 'playwright-core';
-
-const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
-const bin = process.env.TALVERO_BIN ?? path.join(root, 'build/test');
-const screenshotDir = process.env.TALVERO_SCREENSHOTS ?? path.join(root, 'build/browser-screenshots');
-const waitLimit = 10_000;
+import { freePort, launchBrowser, openPageIn, run, screenshot, settings, waitLimit } from './support.mjs';
 
 let browser;
 
 before(async () => {
-  browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: [
-      '--no-sandbox',
-      '--disable-gpu',
-      '--disable-quic',
-      '--no-first-run',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
-    ],
-  });
+  browser = await launchBrowser();
 });
 
 after(async () => {
   await browser?.close();
 });
 
-function freePort() {
-  return new Promise((resolve) => {
-    const server = net.createServer();
-    server.listen(0, '127.0.0.1', () => {
-      const { port } = server.address();
-      server.close(() => resolve(port));
-    });
-  });
-}
-
-function settings(port) {
-  return [
-    `TcpUdpSrvPort=${port}`, 'SerialPort=COM1', 'CommTrouble1=15', 'CommTrouble2=60',
-    'CommTrouble3=240', 'CommTrStartUpDelay=7', 'PingInvToMonitSoft=30', 'EncrMarker=0',
-    'AutoStartUp=0', 'SystemTray=0', 'PlaySounds=0', 'ReceiverNumber=7', 'LineNumber=7',
-    'EncryptionKey=9873', '',
-  ].join('\r\n');
-}
-
-// A process whose output is gathered; waitFor resolves once it holds a text.
-function run(program, args, options = {}) {
-  const child = spawn(path.join(bin, program), args, { stdio: ['ignore', 'pipe', 'pipe'], ...options });
-  child.output = '';
-  child.stdout.on('data', (chunk) => {
-    child.output += chunk;
-  });
-  child.stderr.on('data', (chunk) => {
-    child.output += chunk;
-  });
-  child.waitFor = (text, limit = waitLimit) =>
-    new Promise((resolve, reject) => {
-      const started = Date.now();
-      const look = () => {
-        if (child.output.includes(text)) resolve(child.output);
-        else if (Date.now() - started > limit) reject(new Error(`${program}: no "${text}" in:\n${child.output}`));
-        else setTimeout(look, 25);
-      };
-      look();
-    });
-  return child;
-}
+const openPage = (address) => openPageIn(browser, address);
 
 async function unit(port, ...args) {
   const child = run('talvero-unit', ['--port', String(port), ...args]);
@@ -129,22 +66,6 @@ async function startMonitor({ station = null } = {}) {
       rmSync(home, { recursive: true, force: true });
     },
   };
-}
-
-async function openPage(address) {
-  const context = await browser.newContext({ viewport: { width: 1280, height: 760 } });
-  const page = await context.newPage();
-  page.problems = [];
-  page.on('pageerror', (error) => page.problems.push(error.message));
-  page.on('console', (message) => message.type() === 'error' && page.problems.push(message.text()));
-  await page.goto(address);
-  await page.getByText('connected', { exact: true }).waitFor({ timeout: waitLimit });
-  return page;
-}
-
-async function screenshot(page, name) {
-  mkdirSync(screenshotDir, { recursive: true });
-  await page.screenshot({ path: path.join(screenshotDir, `${name}.png`) });
 }
 
 async function rowMenu(page, unitText, item) {
