@@ -8,8 +8,11 @@ namespace talvero {
 
 // Owners of sd-bus's reference-counted objects and of a call's error, so that
 // every path out of a call frees them.
+// Closes without flushing: every call here waits for its reply, so nothing is
+// left to send, and a flush first waits, without a time-out of ours, for a
+// connection that is still being set up.
 struct SdBusCloser {
-  void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
+  void operator()(sd_bus* bus) const { sd_bus_close_unref(bus); }
 };
 struct SdBusMessageReleaser {
   void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/sd_bus_connect.hpp"
 #include "platform/sd_bus_handles.hpp"
 #include "platform/systemd_unit_status.hpp"
 
@@ -16,52 +17,14 @@ constexpr const char* kManagerPath = "/org/freedesktop/systemd1";
 constexpr const char* kManager = "org.freedesktop.systemd1.Manager";
 constexpr const char* kUnit = "org.freedesktop.systemd1.Unit";
 
-SdBus OpenBus(const SystemdBusSettings& settings) {
-  sd_bus* bus = nullptr;
-  if (settings.address.empty()) {
-    if (sd_bus_open_system(&bus) < 0) {
-      return nullptr;
-    }
-    return SdBus(bus);
-  }
-  if (sd_bus_new(&bus) < 0) {
-    return nullptr;
-  }
-  SdBus owned(bus);
-  if (sd_bus_set_address(bus, settings.address.c_str()) < 0 || sd_bus_set_bus_client(bus, 1) < 0 ||
-      sd_bus_start(bus) < 0) {
-    return nullptr;
-  }
-  return owned;
-}
-
 class SystemdServiceControl final : public ServiceControl {
  public:
   SystemdServiceControl(const std::string& unitName, const SystemdBusSettings& settings)
       : unitName_(unitName), settings_(settings) {}
 
   bool Connect() override {
-    bus_ = OpenBus(settings_);
-    if (!bus_) {
-      return false;
-    }
-    const auto usec = std::chrono::duration_cast<std::chrono::microseconds>(settings_.callTimeout);
-    if (sd_bus_set_method_call_timeout(bus_.get(), static_cast<std::uint64_t>(usec.count())) < 0) {
-      bus_.reset();
-      return false;
-    }
-    // Opening a bus may only start connecting: one round trip to the bus
-    // itself shows that it is there and answers.
-    SdBusError error;
-    sd_bus_message* reply = nullptr;
-    const int r = sd_bus_call_method(bus_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                     "org.freedesktop.DBus", "GetId", error.get(), &reply, "");
-    SdBusMessage owned(reply);
-    if (r < 0) {
-      bus_.reset();
-      return false;
-    }
-    return true;
+    bus_ = ConnectBus(settings_.address, settings_.callTimeout);
+    return bus_ != nullptr;
   }
 
   bool OpenService() override {

@@ -1,9 +1,11 @@
 #include "fake_systemd.hpp"
 
+#include <chrono>
 #include <cstdlib>
 #include <stdexcept>
 #include <utility>
 
+#include "platform/sd_bus_connect.hpp"
 #include "platform/sd_bus_handles.hpp"
 
 namespace talvero::testing {
@@ -74,12 +76,12 @@ std::vector<std::string> FakeSystemd::Calls() const {
 }
 
 void FakeSystemd::Serve(const std::string& address, std::promise<std::string>& ready) {
-  sd_bus* raw = nullptr;
-  if (sd_bus_new(&raw) < 0) {
-    ready.set_value("sd_bus_new");
+  const SdBus bus = ConnectBus(address, std::chrono::seconds(5));
+  if (!bus) {
+    ready.set_value("cannot connect");
     return;
   }
-  SdBus bus(raw);
+  sd_bus* raw = bus.get();
   const sd_bus_vtable manager[] = {
       SD_BUS_VTABLE_START(0),
       SD_BUS_METHOD("LoadUnit", "s", "o", &FakeSystemd::LoadUnit, SD_BUS_VTABLE_UNPRIVILEGED),
@@ -97,16 +99,14 @@ void FakeSystemd::Serve(const std::string& address, std::promise<std::string>& r
   };
   sd_bus_slot* managerSlot = nullptr;
   sd_bus_slot* unitSlot = nullptr;
-  if (sd_bus_set_address(raw, address.c_str()) < 0 || sd_bus_set_bus_client(raw, 1) < 0 ||
-      sd_bus_start(raw) < 0 ||
-      sd_bus_add_object_vtable(raw, &managerSlot, "/org/freedesktop/systemd1",
+  if (sd_bus_add_object_vtable(raw, &managerSlot, "/org/freedesktop/systemd1",
                                "org.freedesktop.systemd1.Manager", manager, this) < 0 ||
       sd_bus_add_fallback_vtable(raw, &unitSlot, kUnitPrefix, "org.freedesktop.systemd1.Unit", unit,
                                  &FakeSystemd::FindUnit, this) < 0 ||
       sd_bus_request_name(raw, "org.freedesktop.systemd1", 0) < 0) {
     sd_bus_slot_unref(managerSlot);
     sd_bus_slot_unref(unitSlot);
-    ready.set_value("cannot connect, register or own the name");
+    ready.set_value("cannot register or own the name");
     return;
   }
   const SdBusSlot managerOwner(managerSlot);
