@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   libboost-dev libfmt-dev nlohmann-json3-dev libsystemd-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  strace systemd
+  strace systemd dbus-daemon
   chromium
 )
 # Node.js only when the machine has none (its own is newer than Debian's).
