@@ -65,13 +65,16 @@ function showView(message) {
 }
 
 function showLog(message) {
+  const text = element('pre', { class: 'log-text', tabindex: '0', text: message.text });
   dialog({
     caption: message.file,
     className: 'log-view',
-    body: [element('pre', { class: 'log-text', tabindex: '0', text: message.text })],
+    body: [text],
     buttons: [{ caption: 'OK', isDefault: true, isCancel: true, run: () => {} }],
     onClose: activated,
   });
+  // The newest lines are at the end.
+  text.scrollTop = text.scrollHeight;
 }
 
 function showClosed(text) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "hosts/command_line.hpp"
+#include "hosts/console_host.hpp"
 #include "hosts/monitor_host.hpp"
 #include "hosts/service_host.hpp"
 #include "hosts/service_registration.hpp"
@@ -72,11 +73,7 @@ int RunProgram(int argc, char** argv) {
     case RunMode::Monitor:
       return RunMonitorHost(line);
     case RunMode::Console:
-      std::fprintf(stderr,
-                   "%s: the service console is not part of this build yet; run the monitor with "
-                   "--monitor or the receiver with --service\n",
-                   std::string(program).c_str());
-      return 1;
+      return RunConsoleHost(line);
   }
   return 2;
 }
