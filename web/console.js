@@ -47,6 +47,7 @@ function showView(message) {
     button.disabled = message.busy || !message.enabled[button.dataset.button];
   }
   $('help').disabled = message.busy && !message.box;
+  $('close').disabled = message.busy;
   $('errorIndicator').hidden = !message.errorIndicator;
   $('importantIndicator').hidden = !message.importantIndicator;
   document.body.classList.toggle('busy', message.busy && !message.box);
@@ -92,6 +93,7 @@ for (const indicator of document.querySelectorAll('.console-indicator')) {
   indicator.addEventListener('click', () => send({ type: 'indicator', which: indicator.dataset.which }));
 }
 $('help').addEventListener('click', () => helpChooser(ask, activated));
+$('close').addEventListener('click', () => send({ type: 'close' }));
 window.addEventListener('focus', activated);
 
 const handlers = {

@@ -66,6 +66,8 @@ void ConsoleHub::Message(PageId page, const json& request) {
     console_.BoxAnswered();
   } else if (type == "activate") {
     console_.Activate();
+  } else if (type == "close") {
+    console_.Close();
   } else if (type == "help") {
     if (std::optional<json> reply = HelpAnswer(TextField(request, "lang"))) {
       outlet_.Send(page, WithReq(std::move(*reply), request));

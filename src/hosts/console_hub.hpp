@@ -19,7 +19,8 @@ namespace talvero {
 //                   turns into the monitor)
 //   from the pages: "press" (a button by its caption), "indicator" ("error" or
 //                   "important"), "boxOk", "activate" (the window was
-//                   focused, or one of its dialogs closed), "help" (a button
+//                   focused, or one of its dialogs closed), "close" (the
+//                   window's close button), "help" (a button
 //                   of the help chooser, answered like the monitor's)
 class ConsoleHub {
  public:

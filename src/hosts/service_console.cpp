@@ -132,6 +132,14 @@ void ServiceConsole::MonitorClosed() {
   host_.CloseConsole();
 }
 
+bool ServiceConsole::Close() {
+  if (view_.busy || view_.applicationRunning) {
+    return false;
+  }
+  host_.CloseConsole();
+  return true;
+}
+
 void ServiceConsole::Refresh() {
   const std::unique_ptr<ServiceControl> session = services_.Open();
   if (!session->Connect()) {

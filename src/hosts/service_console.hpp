@@ -105,6 +105,8 @@ class ServiceConsole {
   void BoxAnswered();
   // The monitor started by Run Application has closed.
   void MonitorClosed();
+  // The operator closes the console window; not while an operation runs.
+  bool Close();
 
  private:
   struct Wait;

@@ -104,3 +104,24 @@ test('the console shows what it can do, allows one console, and its Run Applicat
     rmSync(home, { recursive: true, force: true });
   }
 });
+
+test('the close button ends the console and tells the page', async () => {
+  const home = mkdtempSync(path.join(os.tmpdir(), 'talvero-console-'));
+  const program = await startConsole(home);
+  try {
+    await program.waitFor('?token=');
+    const page = await openPageIn(browser, program.output.split('\n')[0].trim());
+    await page.getByText('Service Status:  Failed to check Services Manager.', { exact: true }).waitFor();
+    await page.getByRole('button', { name: 'Close' }).click();
+    await page.getByText('The console has closed.').waitFor({ timeout: waitLimit });
+    const [code] = await program.exited;
+    assert.equal(code, 0, program.output);
+    assert.deepEqual(page.problems, []);
+  } finally {
+    if (program.exitCode === null) {
+      program.kill('SIGTERM');
+      await program.exited;
+    }
+    rmSync(home, { recursive: true, force: true });
+  }
+});

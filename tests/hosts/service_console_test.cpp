@@ -464,6 +464,16 @@ TEST_F(ServiceConsoleTest, RunApplicationRunsTheMonitorAndItsCloseEndsTheConsole
   EXPECT_EQ(host.closes, 1);
 }
 
+TEST_F(ServiceConsoleTest, TheConsoleClosesOnlyWhenNoOperationRuns) {
+  manager.state = ServiceState::Stopped;
+  Shown();
+  ASSERT_TRUE(Console().Press(kStartService));
+  EXPECT_FALSE(Console().Close());
+  time.Advance(seconds(1));
+  EXPECT_TRUE(Console().Close());
+  EXPECT_EQ(host.closes, 1);
+}
+
 TEST_F(ServiceConsoleTest, RunApplicationIsDisabledWhileTheServiceRuns) {
   manager.state = ServiceState::Running;
   Shown();
