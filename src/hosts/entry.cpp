@@ -11,6 +11,7 @@
 #include "hosts/monitor_host.hpp"
 #include "hosts/service_host.hpp"
 #include "hosts/service_registration.hpp"
+#include "hosts/version.hpp"
 #include "log/exe_folder.hpp"
 #include "platform/service_manager.hpp"
 
@@ -63,6 +64,9 @@ int RunProgram(int argc, char** argv) {
   switch (line.mode) {
     case RunMode::Help:
       std::printf("%s", UsageText(program).c_str());
+      return 0;
+    case RunMode::Version:
+      std::printf("%s", VersionText().c_str());
       return 0;
     case RunMode::Install:
     case RunMode::Uninstall:
