@@ -32,6 +32,7 @@ int Register(const CommandLine& line) {
     unit.home = std::filesystem::path(ExeFolder()).parent_path();
     unit.homeGiven = !line.home.empty();
     unit.devDir = line.devDir;
+    unit.user = HomeOwner(unit.home);
     result = InstallService(manager, unit, kUnitDir);
   } else {
     result = UninstallService(manager, kUnitDir);
@@ -39,6 +40,9 @@ int Register(const CommandLine& line) {
   if (!result.ok) {
     std::fprintf(stderr, "%s\n", result.message.c_str());
     return 1;
+  }
+  if (!result.warning.empty()) {
+    std::fprintf(stderr, "Warning: %s\n", result.warning.c_str());
   }
   if (!line.silent) {
     std::printf("%s\n", result.message.c_str());
