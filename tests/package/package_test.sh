@@ -11,6 +11,7 @@ if ((EUID != 0)); then
 fi
 
 # One package test at a time on this machine.
+mkdir -p /run/lock
 exec 9>/run/lock/talvero-package-test.lock
 flock 9
 
@@ -127,6 +128,13 @@ fi
 cp "$unit" "$log.unit"
 run_step "$lib/install.sh" -SILENT
 cmp -s "$unit" "$log.unit" || fail "$lib/install.sh wrote another unit"
+
+# Installing over itself, as an upgrade does: the old prerm removes the
+# service, the new postinst registers it again for the same account.
+run_step dpkg -i "$deb"
+cmp -s "$unit" "$log.unit" || fail "the unit differs after installing again"
+[[ $(readlink "$wants") == "$unit" ]] || fail "the unit is not enabled after installing again"
+[[ $(id -u talvero) == "$uid" ]] || fail "installing again made another user talvero"
 
 run_step dpkg -r talvero
 for path in "$lib" /usr/bin/talvero /usr/bin/talvero-unit /usr/bin/talvero-station \
