@@ -198,7 +198,7 @@ TEST(ServiceRegistration, SystemdAcceptsTheUnitFileWithoutAWarning) {
   s.executable = std::filesystem::read_symlink("/proc/self/exe");
   s.home = dir.path();
   s.homeGiven = true;
-  s.user = "nobody";
+  s.user = "daemon";
   ASSERT_TRUE(InstallService(manager, s, dir.path()).ok);
   const std::string command =
       "systemd-analyze verify " + (dir.path() / "TalveroService.service").string() + " 2>&1";
