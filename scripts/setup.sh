@@ -10,6 +10,7 @@ packages=(
   libboost-dev libfmt-dev nlohmann-json3-dev libsystemd-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   strace systemd dbus-daemon
+  dpkg-dev adduser passwd
   chromium
 )
 # Node.js only when the machine has none (its own is newer than Debian's).

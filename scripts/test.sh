@@ -2,7 +2,8 @@
 # Builds everything and runs every test, once plain and once under
 # AddressSanitizer and UndefinedBehaviorSanitizer; then every fuzz target over
 # its committed seeds and briefly beyond them, so a finding fails the run; then
-# the browser tests in headless Chromium against the plain build.
+# the browser tests in headless Chromium against the plain build; last the
+# Debian package, installed on this machine and removed again (as root).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -19,3 +20,5 @@ scripts/fuzz.sh 10
 
 # The real talvero --monitor with the field tools; screenshots land in build/test/browser/.
 TALVERO_BIN=build/test TALVERO_SCREENSHOTS=build/test/browser node --test tests/browser/
+
+tests/package/package_test.sh

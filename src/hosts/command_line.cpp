@@ -55,6 +55,7 @@ CommandLineResult ParseCommandLine(const std::vector<std::string_view>& args) {
   bool service = false;
   bool monitor = false;
   bool help = false;
+  bool version = false;
 
   for (size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
@@ -75,6 +76,10 @@ CommandLineResult ParseCommandLine(const std::vector<std::string_view>& args) {
     }
     if (arg == "--help" || arg == "-h") {
       help = true;
+      continue;
+    }
+    if (arg == "--version") {
+      version = true;
       continue;
     }
     // Options with a value: "--name VALUE" or "--name=VALUE".
@@ -117,6 +122,8 @@ CommandLineResult ParseCommandLine(const std::vector<std::string_view>& args) {
   }
   if (help) {
     line.mode = RunMode::Help;
+  } else if (version) {
+    line.mode = RunMode::Version;
   } else if (install) {
     line.mode = RunMode::Install;
   } else if (uninstall) {
@@ -146,7 +153,8 @@ std::string UsageText(std::string_view program) {
       "                   (default: the folder of the executable)\n"
       "  --ui HOST:PORT   where the web UI listens (default 127.0.0.1:33666)\n"
       "  --dev-dir DIR    where serial devices are looked up (default /dev)\n"
-      "  --help           print this text\n",
+      "  --help           print this text\n"
+      "  --version        print the program's version\n",
       program);
 }
 

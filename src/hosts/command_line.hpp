@@ -17,6 +17,7 @@ enum class RunMode {
   Install,    // register the systemd unit (-INSTALL)
   Uninstall,  // remove the systemd unit (-UNINSTALL)
   Help,       // print the usage text
+  Version,    // print the program's version (--version)
 };
 
 struct CommandLine {

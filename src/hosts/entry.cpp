@@ -12,6 +12,7 @@
 #include "hosts/monitor_host.hpp"
 #include "hosts/service_host.hpp"
 #include "hosts/service_registration.hpp"
+#include "hosts/version.hpp"
 #include "log/exe_folder.hpp"
 #include "platform/service_manager.hpp"
 
@@ -32,6 +33,7 @@ int Register(const CommandLine& line) {
     unit.home = std::filesystem::path(ExeFolder()).parent_path();
     unit.homeGiven = !line.home.empty();
     unit.devDir = line.devDir;
+    unit.user = HomeOwner(unit.home);
     result = InstallService(manager, unit, kUnitDir);
   } else {
     result = UninstallService(manager, kUnitDir);
@@ -39,6 +41,9 @@ int Register(const CommandLine& line) {
   if (!result.ok) {
     std::fprintf(stderr, "%s\n", result.message.c_str());
     return 1;
+  }
+  if (!result.warning.empty()) {
+    std::fprintf(stderr, "Warning: %s\n", result.warning.c_str());
   }
   if (!line.silent) {
     std::printf("%s\n", result.message.c_str());
@@ -64,6 +69,9 @@ int RunProgram(int argc, char** argv) {
   switch (line.mode) {
     case RunMode::Help:
       std::printf("%s", UsageText(program).c_str());
+      return 0;
+    case RunMode::Version:
+      std::printf("%s", VersionText().c_str());
       return 0;
     case RunMode::Install:
     case RunMode::Uninstall:

@@ -1,9 +1,10 @@
 #include "platform/service_manager.hpp"
 
-#include <fmt/format.h>
 #include <fcntl.h>
+#include <fmt/format.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <systemd/sd-daemon.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,6 +23,10 @@ std::string Trimmed(std::string text) {
 }
 
 }  // namespace
+
+bool SystemdManager::IsRunning() {
+  return sd_booted() > 0;
+}
 
 std::string SystemdManager::Systemctl(const std::vector<std::string>& args) {
   int pipeFds[2];

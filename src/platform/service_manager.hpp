@@ -9,6 +9,9 @@ namespace talvero {
 class ServiceManager {
  public:
   virtual ~ServiceManager() = default;
+  // False when systemd is not the running init system (a container, a chroot,
+  // an installer): systemctl then works on unit files alone.
+  virtual bool IsRunning() = 0;
   // Runs systemctl with these arguments; gives its failure text, empty on success.
   virtual std::string Systemctl(const std::vector<std::string>& args) = 0;
 };
@@ -16,6 +19,7 @@ class ServiceManager {
 // Runs the real systemctl and waits for it.
 class SystemdManager final : public ServiceManager {
  public:
+  bool IsRunning() override;
   std::string Systemctl(const std::vector<std::string>& args) override;
 };
 

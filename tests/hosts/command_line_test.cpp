@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
+#include "hosts/version.hpp"
+
 namespace talvero {
 namespace {
 
@@ -25,6 +29,10 @@ TEST(CommandLine, PicksTheModeFromTheSwitches) {
       {{"--home", "/srv/t", "/UNINSTALL", "/Silent"}, RunMode::Uninstall, true},
       {{"--service", "-uninstall"}, RunMode::Uninstall, false},
       {{"--help"}, RunMode::Help, false},
+      {{"--version"}, RunMode::Version, false},
+      {{"--service", "--version", "--home", "/srv/t"}, RunMode::Version, false},
+      {{"-INSTALL", "--version"}, RunMode::Version, false},
+      {{"--version", "--help"}, RunMode::Help, false},
   };
   for (const auto& c : cases) {
     const auto result = Parse(c.args);
@@ -70,6 +78,11 @@ TEST(CommandLine, RefusesWhatItDoesNotKnow) {
     EXPECT_FALSE(result.line) << (args.empty() ? "" : args[0]);
     EXPECT_FALSE(result.error.empty());
   }
+}
+
+TEST(CommandLine, VersionIsTheProgramNameAndItsRelease) {
+  EXPECT_TRUE(std::regex_match(VersionText(), std::regex("talvero [0-9]+(\\.[0-9]+)*\n")))
+      << VersionText();
 }
 
 }  // namespace
