@@ -9,6 +9,7 @@
 #include "base/trim.hpp"
 #include "engine/cmd_buffer_entry.hpp"
 #include "engine/command_frames.hpp"
+#include "engine/partition_command.hpp"
 #include "engine/stored_route.hpp"
 #include "log/separated.hpp"
 #include "log/time_text.hpp"
@@ -48,12 +49,6 @@ constexpr std::array<SimpleCommand, 5> kSimpleCommands{{
     {"Clear Storage", 38},
 }};
 
-// "Do Open1".."Do Open4" disarm, "Do Close1".."Do Close4" arm partition 1..4.
-struct PartitionCommand {
-  std::string_view prefix;
-  uint8_t action;
-};
-constexpr std::array<PartitionCommand, 2> kPartitionCommands{{{"Do Open", 0}, {"Do Close", 1}}};
 constexpr uint8_t kPartitionCode = 39;
 constexpr size_t kPartitionLength = 10;
 
@@ -158,14 +153,11 @@ std::string UnitCommands::NamedFrame(std::string_view name, uint16_t unit) const
   if (name == kSetTimeCmdName) {
     return SetTimeFrame(unit, clock_.Now(), log_);
   }
-  for (const PartitionCommand& command : kPartitionCommands) {
-    if (name.size() == command.prefix.size() + 1 && name.starts_with(command.prefix) &&
-        name.back() >= '1' && name.back() <= '4') {
-      std::string frame = cmdID_to_cmdss(kPartitionLength, kPartitionCode, unit, log_);
-      frame[8] = static_cast<char>(command.action);
-      frame[9] = static_cast<char>(name.back() - '1');
-      return frame;
-    }
+  if (const std::optional<PartitionCommand> command = PartitionCommandOfName(name)) {
+    std::string frame = cmdID_to_cmdss(kPartitionLength, kPartitionCode, unit, log_);
+    frame[8] = static_cast<char>(command->arm ? 1 : 0);
+    frame[9] = static_cast<char>(command->partition - 1);
+    return frame;
   }
   return {};
 }

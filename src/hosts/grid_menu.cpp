@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "engine/partition_command.hpp"
+
 namespace talvero {
 namespace {
 
@@ -24,19 +26,13 @@ bool NeedsAdminPassword(std::string_view commandName) {
   if (commandName == "Reset Device") {
     return true;
   }
-  for (const std::string_view prefix : {"Do Open", "Do Close"}) {
-    if (commandName.size() == prefix.size() + 1 && commandName.starts_with(prefix) &&
-        commandName.back() >= '1' && commandName.back() <= '4') {
-      return true;
-    }
-  }
-  return false;
+  return PartitionCommandOfName(commandName).has_value();
 }
 
 std::vector<MenuEntry> GridMenu(const CustomCommands& custom) {
   std::vector<MenuEntry> partitions;
   for (const auto& [caption, name] :
-       {std::pair{"Disarm", "Do Open"}, std::pair{"Arm", "Do Close"}}) {
+       {std::pair{"Disarm", kDisarmCommandPrefix}, std::pair{"Arm", kArmCommandPrefix}}) {
     for (int part = 1; part <= 4; ++part) {
       partitions.push_back(
           Command(fmt::format("{} [Part {}]", caption, part), fmt::format("{}{}", name, part)));
