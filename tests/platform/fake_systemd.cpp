@@ -85,7 +85,6 @@ void FakeSystemd::Serve(const std::string& address, std::promise<std::string>& r
   const sd_bus_vtable manager[] = {
       SD_BUS_VTABLE_START(0),
       SD_BUS_METHOD("LoadUnit", "s", "o", &FakeSystemd::LoadUnit, SD_BUS_VTABLE_UNPRIVILEGED),
-      SD_BUS_METHOD("GetUnit", "s", "o", &FakeSystemd::GetUnit, SD_BUS_VTABLE_UNPRIVILEGED),
       SD_BUS_METHOD("StartUnit", "ss", "o", &FakeSystemd::StartUnit, SD_BUS_VTABLE_UNPRIVILEGED),
       SD_BUS_METHOD("StopUnit", "ss", "o", &FakeSystemd::StopUnit, SD_BUS_VTABLE_UNPRIVILEGED),
       SD_BUS_VTABLE_END,
@@ -138,23 +137,6 @@ int FakeSystemd::LoadUnit(sd_bus_message* m, void* self, sd_bus_error* error) {
       fake.units_[name].settings.loadState = "not-found";
     } else if (!found->second.settings.loadError.empty()) {
       return sd_bus_error_set(error, found->second.settings.loadError.c_str(), "refused");
-    }
-  }
-  return sd_bus_reply_method_return(m, "o", UnitPath(name).c_str());
-}
-
-int FakeSystemd::GetUnit(sd_bus_message* m, void* self, sd_bus_error* error) {
-  auto& fake = *static_cast<FakeSystemd*>(self);
-  const char* name = nullptr;
-  if (const int r = sd_bus_message_read(m, "s", &name); r < 0) {
-    return r;
-  }
-  {
-    const std::lock_guard lock(fake.mutex_);
-    fake.calls_.push_back(std::string("GetUnit ") + name);
-    const auto found = fake.units_.find(name);
-    if (found == fake.units_.end() || found->second.settings.loadState == "not-found") {
-      return sd_bus_error_set(error, kNoSuchUnit, "not loaded");
     }
   }
   return sd_bus_reply_method_return(m, "o", UnitPath(name).c_str());

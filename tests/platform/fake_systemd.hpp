@@ -27,7 +27,7 @@ struct FakeUnit {
 };
 
 // A stand-in for systemd's manager on a bus: owns org.freedesktop.systemd1 and
-// serves the Manager's LoadUnit, GetUnit, StartUnit and StopUnit and the
+// serves the Manager's LoadUnit, StartUnit and StopUnit and the
 // units' LoadState, ActiveState and Job from a thread of its own. A name it
 // does not hold loads as "not-found", as systemd does.
 class FakeSystemd {
@@ -53,7 +53,6 @@ class FakeSystemd {
 
   void Serve(const std::string& address, std::promise<std::string>& ready);
   static int LoadUnit(sd_bus_message* m, void* self, sd_bus_error* error);
-  static int GetUnit(sd_bus_message* m, void* self, sd_bus_error* error);
   static int StartUnit(sd_bus_message* m, void* self, sd_bus_error* error);
   static int StopUnit(sd_bus_message* m, void* self, sd_bus_error* error);
   static int FindUnit(sd_bus* bus, const char* path, const char* interface, void* self,
