@@ -9,24 +9,6 @@ const COLUMN_SCALE = 1.2;
 const MAX_VIEW_LINES = 20000;
 const VIEW_CHANNELS = ['all', 'imp', 'errors'];
 
-let socket = null;
-let nextId = 1;
-const waiting = new Map(); // request id -> function taking the answer
-let closed = false;
-
-function send(message) {
-  if (socket && socket.readyState === WebSocket.OPEN) {
-    socket.send(JSON.stringify(message));
-  }
-}
-
-// Sends a request and calls back with its answer.
-function ask(message, onAnswer) {
-  const id = nextId++;
-  waiting.set(id, onAnswer);
-  send({ ...message, id });
-}
-
 // ---- Sounds ----------------------------------------------------------------
 
 const sounds = [0, 1, 2, 3, 4, 5].map((i) => new Audio(`sounds/${i}.wav`));
@@ -730,24 +712,4 @@ const handlers = {
   startFailed: (message) => messageBox('error', message.text, () => send({ type: 'startFailedOk' })),
 };
 
-function connect() {
-  socket = new WebSocket(`ws://${location.host}/ws`);
-  socket.addEventListener('open', () => {
-    $('connection').textContent = 'connected';
-  });
-  socket.addEventListener('message', (event) => {
-    const message = JSON.parse(event.data);
-    if (message.id !== undefined && waiting.has(message.id)) {
-      const onAnswer = waiting.get(message.id);
-      waiting.delete(message.id);
-      onAnswer(message);
-      return;
-    }
-    handlers[message.type]?.(message);
-  });
-  socket.addEventListener('close', () => {
-    if (!closed) showClosed('The connection to the monitor was lost.');
-  });
-}
-
-connect();
+connect(handlers, () => showClosed('The connection to the monitor was lost.'));

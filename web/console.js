@@ -2,24 +2,8 @@
 // hands every click back. The receiver decides everything; this page draws.
 'use strict';
 
-let socket = null;
-let nextId = 1;
-const waiting = new Map(); // request id -> function taking the answer
-let closed = false;
 let box = null; // the message box of the view, while it is shown here
 let view = null;
-
-function send(message) {
-  if (socket && socket.readyState === WebSocket.OPEN) {
-    socket.send(JSON.stringify(message));
-  }
-}
-
-function ask(message, onAnswer) {
-  const id = nextId++;
-  waiting.set(id, onAnswer);
-  send({ ...message, id });
-}
 
 // The window became the active one again: shown, focused, or a box closed.
 function activated() {
@@ -107,24 +91,4 @@ const handlers = {
   closed: (message) => showClosed(message.text ?? 'The console has closed.'),
 };
 
-function connect() {
-  socket = new WebSocket(`ws://${location.host}/ws`);
-  socket.addEventListener('open', () => {
-    $('connection').textContent = 'connected';
-  });
-  socket.addEventListener('message', (event) => {
-    const message = JSON.parse(event.data);
-    if (message.id !== undefined && waiting.has(message.id)) {
-      const onAnswer = waiting.get(message.id);
-      waiting.delete(message.id);
-      onAnswer(message);
-      return;
-    }
-    handlers[message.type]?.(message);
-  });
-  socket.addEventListener('close', () => {
-    if (!closed) showClosed('The connection to the console was lost.');
-  });
-}
-
-connect();
+connect(handlers, () => showClosed('The connection to the console was lost.'));

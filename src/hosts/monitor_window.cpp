@@ -12,6 +12,7 @@
 #include "hosts/help_files.hpp"
 #include "hosts/monitor_hub.hpp"
 #include "hosts/receiver_engine.hpp"
+#include "hosts/web_outlet.hpp"
 #include "log/exe_folder.hpp"
 #include "platform/asio.hpp"
 #include "platform/serial_port_list.hpp"
@@ -24,16 +25,6 @@ using nlohmann::json;
 
 // A start-up that failed shows its box until a page answers it, or this long.
 constexpr std::chrono::seconds kFailureShownFor{60};
-
-class WebOutlet final : public PageOutlet {
- public:
-  explicit WebOutlet(WebServer& web) : web_(web) {}
-  void Send(PageId page, const json& message) override { web_.Send(page, message); }
-  void Broadcast(const json& message) override { web_.Broadcast(message); }
-
- private:
-  WebServer& web_;
-};
 
 }  // namespace
 
