@@ -140,19 +140,30 @@ bool ServiceConsole::Close() {
   return true;
 }
 
+std::optional<ServiceStatus> ServiceConsole::OpenSession(ServiceControl& session,
+                                                         const SessionFailures& texts) {
+  if (!session.Connect()) {
+    Show(kAppEnabled, texts.noManager, R);
+    return std::nullopt;
+  }
+  if (!session.OpenService()) {
+    Show(kAppEnabled, texts.notInstalled, R | I);
+    return std::nullopt;
+  }
+  std::optional<ServiceStatus> status = session.QueryStatus();
+  if (!status) {
+    Show(kAppEnabled, texts.noStatus, R | U);
+  }
+  return status;
+}
+
 void ServiceConsole::Refresh() {
   const std::unique_ptr<ServiceControl> session = services_.Open();
-  if (!session->Connect()) {
-    Show(kAppEnabled, "Service Status:  Failed to check Services Manager.", R);
-    return;
-  }
-  if (!session->OpenService()) {
-    Show(kAppEnabled, "Service Status:  Not installed.", R | I);
-    return;
-  }
-  const std::optional<ServiceStatus> status = session->QueryStatus();
+  const std::optional<ServiceStatus> status =
+      OpenSession(*session, {"Service Status:  Failed to check Services Manager.",
+                             "Service Status:  Not installed.",
+                             "Service Status:  [Installed] Failed to check service status."});
   if (!status) {
-    Show(kAppEnabled, "Service Status:  [Installed] Failed to check service status.", R | U);
     return;
   }
   switch (status->state) {
@@ -259,18 +270,11 @@ void ServiceConsole::Install(bool install) {
 void ServiceConsole::StartService() {
   Begin();
   std::unique_ptr<ServiceControl> session = services_.Open();
-  if (!session->Connect()) {
-    Show(kAppEnabled, "Service Status:  Service start failed [Can not run Services Manager]", R);
-    return End();
-  }
-  if (!session->OpenService()) {
-    Show(kAppEnabled, "Service Status:  Service start failed [Service not installed]", R | I);
-    return End();
-  }
-  const std::optional<ServiceStatus> status = session->QueryStatus();
+  const std::optional<ServiceStatus> status = OpenSession(
+      *session, {"Service Status:  Service start failed [Can not run Services Manager]",
+                 "Service Status:  Service start failed [Service not installed]",
+                 "Service Status:  Service start failed [Can not check current service status]"});
   if (!status) {
-    Show(kAppEnabled,
-         "Service Status:  Service start failed [Can not check current service status]", R | U);
     return End();
   }
   if (status->state == ServiceState::Running) {
@@ -294,18 +298,11 @@ void ServiceConsole::StopService(std::function<void()> then) {
   Begin();
   afterOperation_ = std::move(then);
   std::unique_ptr<ServiceControl> session = services_.Open();
-  if (!session->Connect()) {
-    Show(kAppEnabled, "Service Status:  Failed to Stop [Can not run Services Manager]", R);
-    return End();
-  }
-  if (!session->OpenService()) {
-    Show(kAppEnabled, "Service Status:  Failed to Stop [Service not installed]", R | I);
-    return End();
-  }
-  const std::optional<ServiceStatus> status = session->QueryStatus();
+  const std::optional<ServiceStatus> status = OpenSession(
+      *session, {"Service Status:  Failed to Stop [Can not run Services Manager]",
+                 "Service Status:  Failed to Stop [Service not installed]",
+                 "Service Status:  Failed to Stop [Can not check current service status]"});
   if (!status) {
-    Show(kAppEnabled, "Service Status:  Failed to Stop [Can not check current service status]",
-         R | U);
     return End();
   }
   if (status->state != ServiceState::Running) {

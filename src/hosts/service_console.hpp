@@ -110,7 +110,16 @@ class ServiceConsole {
 
  private:
   struct Wait;
+  // The status texts of the three ways a session with the manager can fail.
+  struct SessionFailures {
+    const char* noManager;
+    const char* notInstalled;
+    const char* noStatus;
+  };
 
+  // Connects, opens the service and reads its status; a failure is shown
+  // with its text and buttons, and gives nothing.
+  std::optional<ServiceStatus> OpenSession(ServiceControl& session, const SessionFailures& texts);
   void Refresh();
   void WatchLogs();
   void RestartTick();

@@ -37,6 +37,14 @@ async function startConsole(home) {
   return program;
 }
 
+async function stopConsole(program, home) {
+  if (program.exitCode === null) {
+    program.kill('SIGTERM');
+    await program.exited;
+  }
+  rmSync(home, { recursive: true, force: true });
+}
+
 async function secondConsoleIsRefused(home) {
   const second = await startConsole(home);
   const [code] = await second.exited;
@@ -97,11 +105,7 @@ test('the console shows what it can do, allows one console, and its Run Applicat
     assert.equal(code, 0, program.output);
     assert.deepEqual(page.problems, []);
   } finally {
-    if (program.exitCode === null) {
-      program.kill('SIGTERM');
-      await program.exited;
-    }
-    rmSync(home, { recursive: true, force: true });
+    await stopConsole(program, home);
   }
 });
 
@@ -118,10 +122,6 @@ test('the close button ends the console and tells the page', async () => {
     assert.equal(code, 0, program.output);
     assert.deepEqual(page.problems, []);
   } finally {
-    if (program.exitCode === null) {
-      program.kill('SIGTERM');
-      await program.exited;
-    }
-    rmSync(home, { recursive: true, force: true });
+    await stopConsole(program, home);
   }
 });
