@@ -18,6 +18,7 @@
 #include "hosts/monitor_hub.hpp"
 #include "hosts/monitor_state.hpp"
 #include "hosts/receiver_engine.hpp"
+#include "hosts/receiver_metrics.hpp"
 #include "log/exe_folder.hpp"
 #include "platform/asio.hpp"
 #include "platform/asio_timers.hpp"
@@ -81,7 +82,8 @@ class MonitorHost {
       // Resources/ lies below the working folder: the home folder.
       std::filesystem::current_path(ExeFolder());
       engine_ = std::make_unique<ReceiverEngine>(
-          io_, clock_, timers_, state_, ReceiverEngine::Options{HostKind::Desktop, line_.devDir});
+          io_, clock_, timers_, state_,
+          ReceiverEngine::Options{HostKind::Desktop, line_.devDir, line_.stationTcp});
       web_ = std::make_unique<WebServer>(io_, WebServerOptions{line_.uiHost, line_.uiPort, {}},
                                          engine_->Log());
       outlet_ = std::make_unique<WebOutlet>(*web_);
@@ -91,6 +93,9 @@ class MonitorHost {
       std::fflush(stdout);
       OpenInBrowser(web_->PageAddress());
       engine_->StartUp();
+      if (line_.metrics) {
+        metrics_ = ServeMetrics(io_, *engine_, clock_, *line_.metrics);
+      }
       hub_ = std::make_unique<MonitorHub>(*engine_, state_, *outlet_, timers_, clock_,
                                           ListSerialPorts(line_.devDir), [this] { Close(); });
       web_->SetChannelHandlers({
@@ -167,6 +172,7 @@ class MonitorHost {
   boost::asio::signal_set signals_;
   boost::asio::steady_timer goodbye_;
   std::unique_ptr<ReceiverEngine> engine_;
+  std::unique_ptr<MetricsServer> metrics_;  // it reads the engine: it goes first
   std::unique_ptr<WebServer> web_;
   std::unique_ptr<WebOutlet> outlet_;
   std::unique_ptr<MonitorHub> hub_;
