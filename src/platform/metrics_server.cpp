@@ -8,6 +8,7 @@
 
 #include "base/guard.hpp"
 #include "platform/beast.hpp"
+#include "platform/host_name.hpp"
 #include "platform/metrics_request.hpp"
 
 namespace talvero {
@@ -144,7 +145,8 @@ class MetricsServer::Impl::Connection : public std::enable_shared_from_this<Conn
 void MetricsServer::Impl::Bind() {
   boost::system::error_code ec;
   tcp::resolver resolver(acceptor_.get_executor());
-  const auto results = resolver.resolve(options_.host, std::to_string(options_.port), ec);
+  const auto results =
+      resolver.resolve(ResolverHost(options_.host), std::to_string(options_.port), ec);
   if (ec || results.empty()) {
     throw std::runtime_error(fmt::format("cannot resolve the metrics address {}:{}: {}",
                                          options_.host, options_.port, ec.message()));

@@ -8,6 +8,7 @@
 #include "base/guard.hpp"
 #include "platform/asio.hpp"
 #include "platform/chunk_assembler.hpp"
+#include "platform/host_name.hpp"
 
 namespace talvero {
 
@@ -59,7 +60,7 @@ void TcpStationPort::Session::Connect(const std::string& host, uint16_t port) {
       self->Vanish();
     }
   });
-  resolver_.async_resolve(host, std::to_string(port),
+  resolver_.async_resolve(ResolverHost(host), std::to_string(port),
                           [self = shared_from_this()](const boost::system::error_code& ec,
                                                       const tcp::resolver::results_type& results) {
                             if (self->closed_) {

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <system_error>
 
+#include "platform/host_name.hpp"
+
 namespace talvero {
 
 using boost::asio::ip::tcp;
@@ -13,7 +15,7 @@ StationListener::StationListener(boost::asio::io_context& io, const std::string&
                                  uint16_t port)
     : acceptor_(io), retry_(io) {
   tcp::resolver resolver(io);
-  const auto results = resolver.resolve(host, std::to_string(port));
+  const auto results = resolver.resolve(ResolverHost(host), std::to_string(port));
   const tcp::endpoint endpoint = *results.begin();
   acceptor_.open(endpoint.protocol());
   acceptor_.set_option(tcp::acceptor::reuse_address(true));
