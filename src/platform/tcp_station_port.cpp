@@ -1,6 +1,7 @@
 #include "platform/tcp_station_port.hpp"
 
 #include <fmt/format.h>
+#include <netinet/tcp.h>
 
 #include <array>
 #include <deque>
@@ -90,6 +91,17 @@ void TcpStationPort::Session::OnConnect(const boost::system::error_code& ec) {
   // A line is a few dozen bytes and its answer is awaited: no coalescing.
   socket_.set_option(tcp::no_delay(true), ignored);
   socket_.set_option(boost::asio::socket_base::keep_alive(true), ignored);
+  // A peer that vanishes (cable, power) is found within about a minute, and
+  // bytes it does not acknowledge for kWriteTimeout end the connection.
+  using KeepIdle = boost::asio::detail::socket_option::integer<IPPROTO_TCP, TCP_KEEPIDLE>;
+  using KeepInterval = boost::asio::detail::socket_option::integer<IPPROTO_TCP, TCP_KEEPINTVL>;
+  using KeepCount = boost::asio::detail::socket_option::integer<IPPROTO_TCP, TCP_KEEPCNT>;
+  using UserTimeout = boost::asio::detail::socket_option::integer<IPPROTO_TCP, TCP_USER_TIMEOUT>;
+  socket_.set_option(KeepIdle(30), ignored);
+  socket_.set_option(KeepInterval(10), ignored);
+  socket_.set_option(KeepCount(3), ignored);
+  socket_.set_option(
+      UserTimeout(static_cast<int>(std::chrono::milliseconds(kWriteTimeout).count())), ignored);
   connected_ = true;
   Read();
   owner_.Connected();

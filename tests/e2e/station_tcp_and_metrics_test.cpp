@@ -198,6 +198,10 @@ TEST_F(ReceiverOptions, MetricsAreScrapedInTheExpositionFormat) {
     ASSERT_TRUE(unit.Receive());
   }
 
+  UnitSocket tcpUnit(UnitSocket::Kind::Tcp, port_);
+  tcpUnit.Send(Frame(35, 0x0102, 0x0005, ""));
+  ASSERT_TRUE(tcpUnit.Receive());
+
   const std::string reply = Get(metricsPort, "/metrics");
   ASSERT_TRUE(reply.starts_with("HTTP/1.1 200 OK\r\n")) << reply;
   EXPECT_NE(reply.find("Content-Type: text/plain; version=0.0.4; charset=utf-8\r\n"),
@@ -208,9 +212,11 @@ TEST_F(ReceiverOptions, MetricsAreScrapedInTheExpositionFormat) {
   for (const char* line : {
            "talvero_frames_received_total{transport=\"udp\",type=\"6\"} 2",
            "talvero_frames_refused_total{reason=\"checksum\"} 1",
-           "talvero_answers_sent_total{answer=\"ack\"} 1",
+           "talvero_frames_received_total{transport=\"tcp\",type=\"35\"} 1",
+           "talvero_answers_sent_total{answer=\"ack\"} 2",
+           "talvero_tcp_connections 1",
            "talvero_answers_sent_total{answer=\"nack\"} 1",
-           "talvero_units_in_use 1",
+           "talvero_units_in_use 2",
            "talvero_station_output_up 0",
        }) {
     EXPECT_NE(body.find(std::string("\n") + line + "\n"), std::string::npos) << line << body;
