@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/guard.hpp"
+#include "base/runtime_metrics.hpp"
 #include "engine/frame_reader.hpp"
 #include "log/separated.hpp"
 #include "protocol/cipher.hpp"
@@ -59,6 +60,9 @@ void FrameProcessor::Process(const Route& route, std::string_view received) {
     return;
   }
 
+  Metrics().framesReceived[kind == TransportKind::Tcp ? 0 : 1]
+                          [received.empty() ? 0 : static_cast<uint8_t>(received[0])]++;
+
   RecMsg msg;
   Reception rx;
   rx.ReceiveTime = clock_.Now();
@@ -74,6 +78,7 @@ void FrameProcessor::Process(const Route& route, std::string_view received) {
   log_.LogAllMsg(IsDesktop() ? receiveLine : Separated(receiveLine));
 
   if (received.size() < kMinFrameSize) {
+    CountFrameRefused(FrameRefusal::Size);
     Reject(route,
            fmt::format("Receive TOO SHORT STRING from {} ({} b.): 0x{}", rx.PeerAddress, rx.Length,
                        rx.HexText),
@@ -81,6 +86,7 @@ void FrameProcessor::Process(const Route& route, std::string_view received) {
     return;
   }
   if (!CheckCrc8(received)) {
+    CountFrameRefused(FrameRefusal::Checksum);
     Reject(route,
            fmt::format("Receive msg, containing INVALID CRC. Msg from {} ({} b.): 0x{}",
                        rx.PeerAddress, rx.Length, rx.HexText),
@@ -96,6 +102,7 @@ void FrameProcessor::Process(const Route& route, std::string_view received) {
   // its size before the cipher sees it, since the cipher reports such data as
   // its own failure, and nothing a unit sends may reach the "Errors" log.
   if (msg.EncrMarker != 0 && received.size() - 1 - kUnitIDOffset > kCipherWorkSpace) {
+    CountFrameRefused(FrameRefusal::Size);
     Reject(route,
            fmt::format("Receive INVALID Size STRING from {} ({} b.): 0x{}", rx.PeerAddress,
                        rx.Length, rx.HexText),
@@ -126,6 +133,7 @@ void FrameProcessor::Process(const Route& route, std::string_view received) {
   tables_.FrameIDByUnit[msg.UnitNr] = msg.FrameID;
 
   if (!types_.IsAccepted(msg.FrameType)) {
+    CountFrameRefused(FrameRefusal::Type);
     Reject(route,
            fmt::format("Receive msg, containing INVALID FrameType (0x{:02X}). Msg from {} ({} b.): "
                        "0x{}",
@@ -134,6 +142,7 @@ void FrameProcessor::Process(const Route& route, std::string_view received) {
     return;
   }
   if (msg.EncrMarker >= 2) {
+    CountFrameRefused(FrameRefusal::Decryption);
     Reject(route,
            fmt::format("Receive msg, containing INVALID EncrMarker. Msg from {} ({} b.): 0x{}",
                        rx.PeerAddress, rx.Length, rx.HexText),
@@ -141,6 +150,7 @@ void FrameProcessor::Process(const Route& route, std::string_view received) {
     return;
   }
   if (rx.Length != types_.SizeByType(msg.FrameType) || !payloadComplete) {
+    CountFrameRefused(payloadComplete ? FrameRefusal::Size : FrameRefusal::Decryption);
     Reject(route,
            fmt::format("Receive INVALID Size STRING from {} ({} b.): 0x{}", rx.PeerAddress,
                        rx.Length, rx.HexText),

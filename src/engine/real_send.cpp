@@ -1,6 +1,7 @@
 #include <stdexcept>
 
 #include "base/guard.hpp"
+#include "base/runtime_metrics.hpp"
 #include "engine/frame_processor.hpp"
 #include "engine/stored_route.hpp"
 #include "protocol/frame_builders.hpp"
@@ -43,6 +44,7 @@ void FrameProcessor::SendTo(const Route& route, bool routeGone, std::string_view
 
 void FrameProcessor::SendACK(const Route& route, std::string_view frame) noexcept {
   Guarded(log_, "SendACK", [&] {
+    ++Metrics().acksSent;
     RealSend(route, Ack(frame, clock_.Now()));
     if (IsDesktop()) {
       log_.LogAllMsg("Send ACK");
@@ -52,6 +54,7 @@ void FrameProcessor::SendACK(const Route& route, std::string_view frame) noexcep
 
 void FrameProcessor::SendNACK(const Route& route, std::string_view frame) noexcept {
   Guarded(log_, "SendNACK", [&] {
+    ++Metrics().nacksSent;
     RealSend(route, Nack(frame, clock_.Now()));
     if (IsDesktop()) {
       log_.LogAllMsg("Send NACK");

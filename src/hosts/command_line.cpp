@@ -89,7 +89,8 @@ CommandLineResult ParseCommandLine(const std::vector<std::string_view>& args) {
       name = arg.substr(0, eq);
       value = arg.substr(eq + 1);
     }
-    if (name != "--home" && name != "--ui" && name != "--dev-dir") {
+    if (name != "--home" && name != "--ui" && name != "--dev-dir" && name != "--metrics" &&
+        name != "--station") {
       return Refuse(fmt::format("unknown option \"{}\"", arg));
     }
     if (!value) {
@@ -105,6 +106,18 @@ CommandLineResult ParseCommandLine(const std::vector<std::string_view>& args) {
       line.home = std::string(*value);
     } else if (name == "--dev-dir") {
       line.devDir = std::string(*value);
+    } else if (name == "--metrics") {
+      line.metrics = ParseNetAddress(*value, "127.0.0.1");
+      if (!line.metrics) {
+        return Refuse(
+            fmt::format("--metrics takes HOST:PORT with a port of 1 to 65535, not \"{}\"", *value));
+      }
+    } else if (name == "--station") {
+      line.stationTcp = ParseStationAddress(*value);
+      if (!line.stationTcp) {
+        return Refuse(fmt::format(
+            "--station takes tcp:HOST:PORT with a port of 1 to 65535, not \"{}\"", *value));
+      }
     } else if (!ParseHostPort(*value, line)) {
       return Refuse(
           fmt::format("--ui takes HOST:PORT with a port of 1 to 65535, not \"{}\"", *value));
@@ -153,6 +166,12 @@ std::string UsageText(std::string_view program) {
       "                   (default: the folder of the executable)\n"
       "  --ui HOST:PORT   where the web UI listens (default 127.0.0.1:33666)\n"
       "  --dev-dir DIR    where serial devices are looked up (default /dev)\n"
+      "  --metrics HOST:PORT\n"
+      "                   serve Prometheus metrics at http://HOST:PORT/metrics\n"
+      "                   (off by default; an empty HOST is 127.0.0.1)\n"
+      "  --station tcp:HOST:PORT\n"
+      "                   send the station lines to the monitoring software over\n"
+      "                   TCP instead of the serial port SerialPort\n"
       "  --help           print this text\n"
       "  --version        print the program's version\n",
       program);

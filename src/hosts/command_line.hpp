@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "hosts/net_address.hpp"
 #include "platform/serial_device_path.hpp"
 
 namespace talvero {
@@ -27,6 +28,8 @@ struct CommandLine {
   std::string uiHost = "127.0.0.1";
   uint16_t uiPort = 33666;
   std::string devDir{kDefaultDevDir};
+  std::optional<NetAddress> metrics;     // --metrics: where /metrics is served
+  std::optional<NetAddress> stationTcp;  // --station tcp:...: the station lines over TCP
 };
 
 struct CommandLineResult {

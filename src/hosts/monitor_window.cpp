@@ -12,9 +12,11 @@
 #include "hosts/help_files.hpp"
 #include "hosts/monitor_hub.hpp"
 #include "hosts/receiver_engine.hpp"
+#include "hosts/receiver_metrics.hpp"
 #include "hosts/web_outlet.hpp"
 #include "log/exe_folder.hpp"
 #include "platform/asio.hpp"
+#include "platform/metrics_server.hpp"
 #include "platform/serial_port_list.hpp"
 #include "platform/web_server.hpp"
 
@@ -64,8 +66,12 @@ bool MonitorWindow::Start() {
     // Resources/ lies below the working folder: the home folder.
     std::filesystem::current_path(ExeFolder());
     engine_ = std::make_unique<ReceiverEngine>(
-        io_, clock_, timers_, state_, ReceiverEngine::Options{HostKind::Desktop, line_.devDir});
+        io_, clock_, timers_, state_,
+        ReceiverEngine::Options{HostKind::Desktop, line_.devDir, line_.stationTcp});
     engine_->StartUp();
+    if (line_.metrics) {
+      metrics_ = ServeMetrics(io_, *engine_, clock_, *line_.metrics);
+    }
     hub_ = std::make_unique<MonitorHub>(*engine_, state_, *outlet_, timers_, clock_,
                                         ListSerialPorts(line_.devDir), [this] { Close(); });
     web_.SetChannelHandlers({

@@ -17,6 +17,7 @@ class io_context;
 namespace talvero {
 
 class Logger;
+class MetricsServer;
 class MonitorHub;
 class PageOutlet;
 class ReceiverEngine;
@@ -56,6 +57,8 @@ class MonitorWindow {
   std::function<void()> closed_;
   MonitorState state_;
   std::unique_ptr<ReceiverEngine> engine_;
+  // It reads the engine: it goes first.
+  std::unique_ptr<MetricsServer> metrics_;
   std::unique_ptr<PageOutlet> outlet_;
   std::unique_ptr<MonitorHub> hub_;
   std::unique_ptr<Timer> failureShown_;

@@ -8,6 +8,7 @@
 #include "config/settings_lines.hpp"
 #include "log/exe_folder.hpp"
 #include "platform/asio.hpp"
+#include "platform/tcp_station_port.hpp"
 #include "station/comm_trouble_data.hpp"
 #include "station/comm_trouble_limits.hpp"
 #include "station/station_queue.hpp"
@@ -27,6 +28,15 @@ UnitDatabase::Options DatabaseOptions(const ReceiverEngine::Options& options,
   return db;
 }
 
+std::unique_ptr<SerialPort> MakeStationPort(boost::asio::io_context& io, Logger& log,
+                                            const ReceiverEngine::Options& options) {
+  if (options.stationTcp) {
+    return std::make_unique<TcpStationPort>(io, log, options.stationTcp->host,
+                                            options.stationTcp->port);
+  }
+  return std::make_unique<AsioSerialPort>(io, log, options.devDir);
+}
+
 std::string SettingsPath() {
   return ExeFolder() + std::string(kSettingsFileName);
 }
@@ -39,9 +49,9 @@ ReceiverEngine::ReceiverEngine(boost::asio::io_context& io, const Clock& clock,
       host_(options.host),
       log_(MakeHostLogger(options.host, clock, observer)),
       watchDog_(timers),
-      serialPort_(io, *log_, options.devDir),
+      stationPort_(MakeStationPort(io, *log_, options)),
       journal_(ExeFolder() + std::string(kStationJournalFileName), *log_),
-      link_(serialPort_, clock, timers, *log_, options.host, observer, settings_),
+      link_(*stationPort_, clock, timers, *log_, options.host, observer, settings_),
       database_(tables_, *log_, DatabaseOptions(options, observer, tables_.CommTrLimits)),
       supervisor_(tables_, database_, link_, clock, timers, *log_, options.host, observer,
                   settings_),

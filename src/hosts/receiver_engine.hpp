@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "base/clock.hpp"
 #include "base/host_kind.hpp"
@@ -17,6 +18,7 @@
 #include "engine/unit_database.hpp"
 #include "engine/unit_table.hpp"
 #include "hosts/admin_password.hpp"
+#include "hosts/net_address.hpp"
 #include "hosts/operator_commands.hpp"
 #include "log/host_logger.hpp"
 #include "log/host_observer.hpp"
@@ -42,6 +44,8 @@ class ReceiverEngine final : private SettingsEffects {
   struct Options {
     HostKind host = HostKind::Service;
     std::filesystem::path devDir = kDefaultDevDir;
+    // The station lines over TCP to this address instead of the serial port.
+    std::optional<NetAddress> stationTcp;
   };
 
   // Creates the logs (and their folders) and every part, empty; throws when a
@@ -75,6 +79,7 @@ class ReceiverEngine final : private SettingsEffects {
   TDateTime StartTime() const { return supervisor_.StartTime(); }
   UnitTables& Tables() { return tables_; }
   const StationQueue& Queue() const { return link_.Queue(); }
+  const StationLink& Link() const { return link_; }
   UnitDatabase& Database() { return database_; }
   // The settings grid and its check boxes as last read or edited.
   const ShownSettings& Shown() const { return shown_; }
@@ -104,7 +109,7 @@ class ReceiverEngine final : private SettingsEffects {
   UnitTables tables_;
   Settings settings_;
   TWatchDog watchDog_;
-  AsioSerialPort serialPort_;
+  std::unique_ptr<SerialPort> stationPort_;
   StationJournal journal_;
   StationLink link_;
   UnitDatabase database_;

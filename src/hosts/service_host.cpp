@@ -9,6 +9,7 @@
 #include "base/guard.hpp"
 #include "hosts/event_loop.hpp"
 #include "hosts/receiver_engine.hpp"
+#include "hosts/receiver_metrics.hpp"
 #include "platform/asio.hpp"
 #include "platform/asio_timers.hpp"
 #include "platform/open_file_limit.hpp"
@@ -44,6 +45,7 @@ int RunServiceHost(const CommandLine& line) {
   AsioTimerFactory timers(io);
   HostObserver silent;
   std::unique_ptr<ReceiverEngine> engine;
+  std::unique_ptr<MetricsServer> metrics;  // it reads the engine: it goes first
 
   // Installed first, so a stop request during start-up is kept for the loop.
   boost::asio::signal_set signals(io, SIGTERM, SIGINT);
@@ -60,8 +62,12 @@ int RunServiceHost(const CommandLine& line) {
   NotifyServiceReady();
   try {
     engine = std::make_unique<ReceiverEngine>(
-        io, clock, timers, silent, ReceiverEngine::Options{HostKind::Service, line.devDir});
+        io, clock, timers, silent,
+        ReceiverEngine::Options{HostKind::Service, line.devDir, line.stationTcp});
     engine->StartUp();
+    if (line.metrics) {
+      metrics = ServeMetrics(io, *engine, clock, *line.metrics);
+    }
   } catch (const std::exception& e) {
     ReportStartUpFailure(engine.get(), e.what());
   }

@@ -11,6 +11,7 @@
 
 #include <fmt/format.h>
 
+#include "base/runtime_metrics.hpp"
 #include "log/exe_folder.hpp"
 #include "log/log_file_watch.hpp"
 #include "log/time_text.hpp"
@@ -24,6 +25,7 @@ constexpr std::string_view kSeparator = " - ";
 constexpr int kOpenAttempts = 3;
 
 [[noreturn]] void RaiseFileError(std::string_view what, const std::string& path, int error) {
+  Metrics().logWriteFailures.fetch_add(1, std::memory_order_relaxed);
   throw std::runtime_error(
       fmt::format("Cannot {} \"{}\": {}", what, path, std::generic_category().message(error)));
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "base/guard.hpp"
+#include "base/runtime_metrics.hpp"
 
 namespace talvero {
 namespace {
@@ -50,6 +51,7 @@ void TcpListener::Shut(bool logged) {
   // Each connection reports its close to this map; take it out of the way first.
   auto connections = std::move(connections_);
   connections_.clear();
+  Metrics().tcpConnectionsOpen -= static_cast<int64_t>(connections.size());
   for (auto& [raw, connection] : connections) {
     if (logged) {
       connection->Close();
@@ -114,10 +116,11 @@ void TcpListener::Adopt(boost::asio::ip::tcp::socket socket) {
   auto connection = std::make_shared<TcpConnection>(
       std::move(socket), peer, delivery_, [weak = weak_from_this()](TcpConnection* closed) {
         if (const auto self = weak.lock()) {
-          self->connections_.erase(closed);
+          Metrics().tcpConnectionsOpen -= static_cast<int64_t>(self->connections_.erase(closed));
         }
       });
   connections_.emplace(connection.get(), connection);
+  ++Metrics().tcpConnectionsOpen;
   connection->Start();
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/guard.hpp"
+#include "base/runtime_metrics.hpp"
 
 namespace talvero {
 
@@ -29,11 +30,13 @@ StationLink::StationLink(SerialPort& port, const Clock& clock, TimerFactory& tim
   port_.SetLossHandler([this](const std::string& name) {
     Guarded(log_, "SerialPortLost", [&] { SerialPortLost(name); });
   });
+  port_.SetOpenHandler([this] { Guarded(log_, "SerialPortOpened", [&] { PortOpened(); }); });
 }
 
 StationLink::~StationLink() {
   port_.SetChunkHandler({});
   port_.SetLossHandler({});
+  port_.SetOpenHandler({});
 }
 
 bool StationLink::AddToSendBuf(StationLine line) {
@@ -49,12 +52,15 @@ bool StationLink::AppendToSendBuf(StationLine line) {
 void StationLink::RestoreLines(std::vector<StationLine> lines) {
   for (StationLine& line : lines) {
     queue_.push_back(std::move(line));
+    queuedAt_.push_back(clock_.Now());
   }
   SendBufHead();
 }
 
 void StationLink::DropWaitingLines() {
   queue_.clear();
+  queuedAt_.clear();
+  headWritten_ = false;
   if (journal_ != nullptr) {
     journal_->Cleared();
   }
@@ -64,6 +70,7 @@ bool StationLink::Append(StationLine line) {
   // Queued even when the journal fails: the station must still hear of it.
   const bool kept = journal_ == nullptr || IsHeartbeat(line) || journal_->Added(line);
   queue_.push_back(std::move(line));
+  queuedAt_.push_back(clock_.Now());
   return kept;
 }
 
@@ -72,7 +79,9 @@ void StationLink::RemoveHead() {
     journal_->Removed();
   }
   queue_.pop_front();
+  queuedAt_.pop_front();
   headNaks_ = 0;
+  headWritten_ = false;
 }
 
 bool StationLink::HeadDue() const {
@@ -92,6 +101,9 @@ void StationLink::SendBufHead() {
   std::string bytes = head;
   bytes.push_back(kDc4);
   port_.Write(bytes);
+  RuntimeMetrics& metrics = Metrics();
+  ++(headWritten_ ? metrics.stationLinesResent : metrics.stationLinesSent);
+  headWritten_ = true;
   nextSendTime_ = AddMilliseconds(clock_.Now(), kWriteGap.count());
   // Off until start-up has completed; a write must not switch it on.
   if (TimerSBSend->Running()) {
@@ -108,9 +120,16 @@ void StationLink::SendBufHead() {
 }
 
 void StationLink::SendBufAck(std::string_view chunk) {
+  RuntimeMetrics& metrics = Metrics();
   if (chunk.size() == 1 && chunk[0] == kNak) {
+    ++metrics.stationNaks;
     HeadRefused();
     return;
+  }
+  ++metrics.stationAcks;
+  metrics.lastStationAnswer = clock_.Now();
+  if (!queue_.empty() && IsHeartbeat(queue_.front())) {
+    metrics.lastHeartbeatAnswer = metrics.lastStationAnswer;
   }
   nextSendTime_ = TDateTime{};
   if (!queue_.empty()) {
@@ -141,7 +160,7 @@ void StationLink::SerialPortLost(const std::string& name) {
     return;
   }
   portLost_ = true;
-  log_.LogImpMsg(fmt::format("!! SERIAL PORT {} LOST", name));
+  log_.LogImpMsg(fmt::format("!! {} LOST", port_.NamesFor(name).upper));
   TimerReopen->Start(kReopenPeriod);
 }
 
@@ -150,8 +169,26 @@ void StationLink::ReopenSerialPort() {
   if (!port_.Open(name)) {
     return;
   }
-  log_.LogImpMsg(fmt::format("Serial Port {} opened again", name));
+  log_.LogImpMsg(fmt::format("{} opened again", port_.NamesFor(name).mixed));
   PortBack();
+}
+
+void StationLink::PortOpened() {
+  if (portLost_) {
+    log_.LogImpMsg(fmt::format("{} opened again", port_.NamesFor(settings_.SerialPort).mixed));
+    PortBack();
+    return;
+  }
+  log_.LogAllMsg(fmt::format("{} opened", port_.NamesFor(settings_.SerialPort).mixed));
+  nextSendTime_ = TDateTime{};
+  SendBufHead();
+}
+
+std::optional<TDateTime> StationLink::OldestLineQueuedAt() const {
+  if (queuedAt_.empty()) {
+    return std::nullopt;
+  }
+  return queuedAt_.front();
 }
 
 void StationLink::PortBack() {
@@ -167,6 +204,7 @@ void StationLink::PingMonitSoft() {
     return;
   }
   queue_.emplace_back(kHeartbeatLine);
+  queuedAt_.push_back(clock_.Now());
   SendBufHead();
 }
 
@@ -176,13 +214,14 @@ void StationLink::DoActivateSerialPort() {
     if (!port_.IsOpen() || port_.Name() != name) {
       port_.Open(name);
     }
+    const SerialPort::LogNames names = port_.NamesFor(name);
     if (port_.IsOpen()) {
-      log_.LogAllMsg(fmt::format("Serial Port {} opened", name));
+      log_.LogAllMsg(fmt::format("{} opened", names.mixed));
       if (portLost_) {
         PortBack();
       }
-    } else {
-      log_.LogImpMsg(fmt::format("!! CAN NOT OPEN SERIAL PORT {}", name));
+    } else if (!port_.OpensLater()) {
+      log_.LogImpMsg(fmt::format("!! CAN NOT OPEN {}", names.upper));
     }
   });
 }

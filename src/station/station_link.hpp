@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstddef>
+#include <deque>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -32,7 +34,8 @@ namespace talvero {
 //                              0x06 when the chunk begins with "1011"
 //   lone NAK ----> the head written again; removed (and reported) at its third NAK
 //   port lost ---> reported once; TimerReopen (5 s) opens it again, the return
-//                  is reported once and the head goes out at once
+//                  is reported once and the head goes out at once (an output
+//                  that opens in the background tells its return to PortOpened)
 //
 // Only the head is ever on the line; it is written again until a chunk other
 // than a NAK answers it. Runs on the host's event thread, so it takes no lock.
@@ -73,6 +76,9 @@ class StationLink {
   const StationQueue& Queue() const { return queue_; }
   size_t UnsentLineCount() const { return talvero::UnsentLineCount(queue_); }
   TDateTime NextSendTime() const { return nextSendTime_; }
+  // When the line now at the head was queued; nothing while the queue is empty.
+  std::optional<TDateTime> OldestLineQueuedAt() const;
+  bool OutputOpen() const { return port_.IsOpen(); }
 
   static constexpr std::chrono::milliseconds kResendPeriod{5000};
   static constexpr std::chrono::milliseconds kWriteGap{3000};
@@ -91,6 +97,8 @@ class StationLink {
   void ReopenSerialPort();
   // The port is open (again): no more tries, and the head is due at once.
   void PortBack();
+  // An output that opens in the background is open.
+  void PortOpened();
 
   SerialPort& port_;
   const Clock& clock_;
@@ -101,6 +109,8 @@ class StationLink {
 
   LineJournal* journal_ = nullptr;
   StationQueue queue_;
+  std::deque<TDateTime> queuedAt_;  // beside queue_, line by line
+  bool headWritten_ = false;        // the head has been on the line
   TDateTime nextSendTime_;
   int headNaks_ = 0;  // NAKs of the line now at the head
   std::chrono::milliseconds pingPeriod_{30000};

@@ -36,8 +36,13 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 }
 
 Receiver::Receiver(const std::vector<std::string>& args, const std::filesystem::path& stderrFile,
+                   const std::vector<std::string>& extraEnv)
+    : Receiver(TALVERO_EXE, args, stderrFile, extraEnv) {}
+
+Receiver::Receiver(const std::filesystem::path& executable, const std::vector<std::string>& args,
+                   const std::filesystem::path& stderrFile,
                    const std::vector<std::string>& extraEnv) {
-  std::vector<std::string> argStrings{TALVERO_EXE};
+  std::vector<std::string> argStrings{executable.string()};
   argStrings.insert(argStrings.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : argStrings) {
@@ -63,10 +68,11 @@ Receiver::Receiver(const std::vector<std::string>& args, const std::filesystem::
                                    O_WRONLY | O_CREAT | O_APPEND, 0644);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrFile.c_str(),
                                    O_WRONLY | O_CREAT | O_APPEND, 0644);
-  const int error = posix_spawn(&pid_, TALVERO_EXE, &actions, nullptr, argv.data(), envp.data());
+  const int error =
+      posix_spawn(&pid_, executable.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {
-    throw std::runtime_error("cannot start talvero");
+    throw std::runtime_error("cannot start " + executable.string());
   }
 }
 

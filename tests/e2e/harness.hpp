@@ -23,11 +23,15 @@ using namespace std::chrono_literals;
 bool WaitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
-// The real talvero executable, started with arguments, stopped with SIGTERM.
+// The real talvero executable (or another program), started with arguments,
+// stopped with SIGTERM.
 class Receiver {
  public:
   Receiver(const std::vector<std::string>& args, const std::filesystem::path& stderrFile,
            const std::vector<std::string>& extraEnv = {});
+  // Another program of the build (talvero-station), its output to outputFile.
+  Receiver(const std::filesystem::path& executable, const std::vector<std::string>& args,
+           const std::filesystem::path& outputFile, const std::vector<std::string>& extraEnv = {});
   ~Receiver();
   Receiver(const Receiver&) = delete;
   Receiver& operator=(const Receiver&) = delete;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/runtime_metrics.hpp"
 #include "frame_engine.hpp"
 #include "protocol/hex_text.hpp"
 #include "station/station_journal.hpp"
@@ -48,6 +49,7 @@ struct RejectCase {
   std::string frame;
   std::string message;  // with the peer, the length and the hex text to fill in
   std::string nackBytes2to7;
+  FrameRefusal reason;
 };
 
 std::vector<RejectCase> RejectCases() {
@@ -58,19 +60,22 @@ std::vector<RejectCase> RejectCases() {
   const std::string zeros(6, '\0');
   return {
       {"8 bytes", Bytes({0x23, 0, 0, 5, 3, 0, 0, 0}),
-       "Receive TOO SHORT STRING from {} ({} b.): 0x{}", echo},
+       "Receive TOO SHORT STRING from {} ({} b.): 0x{}", echo, FrameRefusal::Size},
       {"5 bytes", Bytes({0x23, 0, 0, 5, 3}), "Receive TOO SHORT STRING from {} ({} b.): 0x{}",
-       zeros},
-      {"0 bytes", "", "Receive TOO SHORT STRING from {} ({} b.): 0x{}", zeros},
-      {"bad CRC", badCrc, "Receive msg, containing INVALID CRC. Msg from {} ({} b.): 0x{}", echo},
+       zeros, FrameRefusal::Size},
+      {"0 bytes", "", "Receive TOO SHORT STRING from {} ({} b.): 0x{}", zeros, FrameRefusal::Size},
+      {"bad CRC", badCrc, "Receive msg, containing INVALID CRC. Msg from {} ({} b.): 0x{}", echo,
+       FrameRefusal::Checksum},
       {"type 3", Plain(UnitFrame(3, 5, 3)),
-       "Receive msg, containing INVALID FrameType (0x03). Msg from {} ({} b.): 0x{}", echo},
+       "Receive msg, containing INVALID FrameType (0x03). Msg from {} ({} b.): 0x{}", echo,
+       FrameRefusal::Type},
       {"marker 2", Encrypted(UnitFrame(35, 5, 3), "9873", 2),
-       "Receive msg, containing INVALID EncrMarker. Msg from {} ({} b.): 0x{}", echo},
+       "Receive msg, containing INVALID EncrMarker. Msg from {} ({} b.): 0x{}", echo,
+       FrameRefusal::Decryption},
       {"type 6 of 15 bytes", Plain(UnitFrame(6, 5, 3, std::string(6, '\0'))),
-       "Receive INVALID Size STRING from {} ({} b.): 0x{}", echo},
+       "Receive INVALID Size STRING from {} ({} b.): 0x{}", echo, FrameRefusal::Size},
       {"encrypted ping of 10 bytes", Encrypted(UnitFrame(35, 5, 3, "x")),
-       "Receive INVALID Size STRING from {} ({} b.): 0x{}", echo},
+       "Receive INVALID Size STRING from {} ({} b.): 0x{}", echo, FrameRefusal::Size},
   };
 }
 
@@ -80,7 +85,22 @@ TEST_F(FrameProcessorTest, RejectedFramesAreAnsweredWithNackAndLeaveTheRecordAlo
       SCOPED_TRACE(c.name + (host == HostKind::Desktop ? " (desktop)" : " (service)"));
       auto& e = Engine(host);
       tcp->sent.clear();
+      const RuntimeMetrics& m = Metrics();
+      const auto refusedBefore = m.framesRefused;
+      const uint64_t nacksBefore = m.nacksSent;
+      const uint64_t acksBefore = m.acksSent;
+      const uint64_t receivedBefore =
+          m.framesReceived[0][c.frame.empty() ? 0 : uint8_t(c.frame[0])];
       e.processor.ProcessRecMsg(tcp, c.frame);
+      for (size_t reason = 0; reason < kFrameRefusalCount; ++reason) {
+        EXPECT_EQ(m.framesRefused[reason] - refusedBefore[reason],
+                  reason == static_cast<size_t>(c.reason) ? 1u : 0u)
+            << reason;
+      }
+      EXPECT_EQ(m.nacksSent - nacksBefore, 1u);
+      EXPECT_EQ(m.acksSent, acksBefore);
+      EXPECT_EQ(m.framesReceived[0][c.frame.empty() ? 0 : uint8_t(c.frame[0])] - receivedBefore,
+                1u);
 
       const std::string message =
           fmt::format(fmt::runtime(c.message), "10.0.0.5", c.frame.size(), StrToHexText(c.frame));
@@ -135,7 +155,11 @@ TEST_F(FrameProcessorTest, AFrameThatCannotBeDecryptedIsRefusedWithoutReadingPas
   settings.EncryptionKey = "98G3";  // no hexadecimal pair: the cipher refuses it
   auto& e = Engine(HostKind::Service, settings);
   const std::string frame = Encrypted(Event(5, 3));
+  const uint64_t refusedBefore =
+      Metrics().framesRefused[static_cast<size_t>(FrameRefusal::Decryption)];
   e.processor.ProcessRecMsg(tcp, frame);
+  EXPECT_EQ(Metrics().framesRefused[static_cast<size_t>(FrameRefusal::Decryption)] - refusedBefore,
+            1u);
 
   EXPECT_EQ(e.log.ErrNames(), Lines{"Encryption"});
   EXPECT_EQ(e.log.Texts(Kind::Imp),

@@ -4,6 +4,7 @@
 
 #include <regex>
 
+#include "hosts/entry.hpp"
 #include "hosts/version.hpp"
 
 namespace talvero {
@@ -83,6 +84,92 @@ TEST(CommandLine, RefusesWhatItDoesNotKnow) {
 TEST(CommandLine, VersionIsTheProgramNameAndItsRelease) {
   EXPECT_TRUE(std::regex_match(VersionText(), std::regex("talvero [0-9]+(\\.[0-9]+)*\n")))
       << VersionText();
+}
+
+TEST(CommandLine, ReadsTheMetricsAndStationAddresses) {
+  struct Case {
+    std::vector<std::string_view> args;
+    std::optional<NetAddress> metrics;
+    std::optional<NetAddress> station;
+  };
+  const Case cases[] = {
+      {{"--service"}, std::nullopt, std::nullopt},
+      {{"--service", "--metrics", "127.0.0.1:9100"}, NetAddress{"127.0.0.1", 9100}, std::nullopt},
+      {{"--monitor", "--metrics=:9100"}, NetAddress{"127.0.0.1", 9100}, std::nullopt},
+      {{"--service", "--metrics", "[::1]:65535"}, NetAddress{"[::1]", 65535}, std::nullopt},
+      {{"--service", "--metrics", "metrics-host.example:1"},
+       NetAddress{"metrics-host.example", 1},
+       std::nullopt},
+      {{"--service", "--station", "tcp:127.0.0.1:5000"},
+       std::nullopt,
+       NetAddress{"127.0.0.1", 5000}},
+      {{"--monitor", "--station=tcp:automation.local:10001", "--metrics", "0.0.0.0:9100"},
+       NetAddress{"0.0.0.0", 9100},
+       NetAddress{"automation.local", 10001}},
+  };
+  for (const auto& c : cases) {
+    const auto result = Parse(c.args);
+    ASSERT_TRUE(result.line) << result.error;
+    EXPECT_EQ(result.line->metrics, c.metrics) << c.args.back();
+    EXPECT_EQ(result.line->stationTcp, c.station) << c.args.back();
+  }
+}
+
+TEST(CommandLine, RefusesAddressesThatAreNotHostAndPort) {
+  const std::vector<std::vector<std::string_view>> refused = {
+      {"--metrics", "127.0.0.1"},
+      {"--metrics", "127.0.0.1:"},
+      {"--metrics", "127.0.0.1:0"},
+      {"--metrics", "127.0.0.1:65536"},
+      {"--metrics", "127.0.0.1:99999999999"},
+      {"--metrics", "127.0.0.1:-1"},
+      {"--metrics", "127.0.0.1:80x"},
+      {"--metrics", "local host:9100"},
+      {"--metrics", "::1:9100"},
+      {"--metrics", "[]:9100"},
+      {"--metrics", "@#!:9100"},
+      {"--metrics="},
+      {"--metrics"},
+      {"--station", "127.0.0.1:5000"},
+      {"--station", "udp:127.0.0.1:5000"},
+      {"--station", "TCP:127.0.0.1:5000"},
+      {"--station", "serial:COM1"},
+      {"--station", "tcp:127.0.0.1"},
+      {"--station", "tcp::5000"},
+      {"--station", "tcp:127.0.0.1:0"},
+      {"--station", "tcp:127.0.0.1:65536"},
+      {"--station", "tcp:"},
+      {"--station", "\x01\x02"},
+  };
+  for (const auto& args : refused) {
+    const auto result = Parse(args);
+    EXPECT_FALSE(result.line) << args[0] << " " << (args.size() > 1 ? args[1] : "");
+    EXPECT_NE(result.error.find(args[0].substr(0, args[0].find('='))), std::string::npos)
+        << result.error;
+  }
+}
+
+TEST(CommandLine, ABadAddressEndsTheProgramWithTheUsageAndCode2) {
+  for (const char* option :
+       {"--metrics=localhost", "--station=tcp:localhost:0", "--station=com1", "--metrics=:70000"}) {
+    std::string program = "talvero";
+    std::string mode = "--service";
+    std::string bad = option;
+    char* argv[] = {program.data(), mode.data(), bad.data(), nullptr};
+    ::testing::internal::CaptureStderr();
+    const int code = RunProgram(3, argv);
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(code, 2) << option;
+    EXPECT_NE(printed.find("Usage:"), std::string::npos) << printed;
+  }
+}
+
+TEST(CommandLine, UsageNamesEveryOption) {
+  const std::string usage = UsageText("talvero");
+  for (const char* option : {"--home", "--ui", "--dev-dir", "--metrics HOST:PORT",
+                             "--station tcp:HOST:PORT", "--service", "--monitor"}) {
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+  }
 }
 
 }  // namespace

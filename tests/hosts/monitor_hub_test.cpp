@@ -82,7 +82,7 @@ class MonitorHubTest : public ::testing::Test, protected MonitorHome {
   testing::VirtualTime time{testing::At(2024, 3, 7, 9, 0, 0)};
   MonitorState state{
       [this](std::function<void()> task) { boost::asio::post(io, std::move(task)); }};
-  ReceiverEngine engine{io, time, time, state, {HostKind::Desktop, home.path() / "dev"}};
+  ReceiverEngine engine{io, time, time, state, {HostKind::Desktop, home.path() / "dev", {}}};
   RecordingOutlet outlet;
   bool closed = false;
   bool stopped = false;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/runtime_metrics.hpp"
 #include "log_home.hpp"
 #include "recording_observer.hpp"
 
@@ -168,10 +169,12 @@ TEST_F(TLogTest, FailedWriteIsRaisedAfterTheViewButBeforeIndicatorAndNext) {
   log.Add("fine");
   std::filesystem::remove(home / "Log/Imp_msg.log");
   std::filesystem::create_directory(home / "Log/Imp_msg.log");  // cannot be opened as a file
+  const uint64_t failuresBefore = Metrics().logWriteFailures.load();
   try {
     log.Add("lost");
     FAIL() << "no exception";
   } catch (const std::runtime_error& e) {
+    EXPECT_EQ(Metrics().logWriteFailures.load() - failuresBefore, 1u);
     EXPECT_NE(std::string(e.what()).find("Cannot open log file"), std::string::npos) << e.what();
     EXPECT_NE(std::string(e.what()).find("Log/Imp_msg.log"), std::string::npos) << e.what();
   }

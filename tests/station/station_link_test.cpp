@@ -1,5 +1,7 @@
 #include "station/station_link.hpp"
 
+#include "base/runtime_metrics.hpp"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -538,6 +540,78 @@ TEST_F(StationLinkTest, ThePortOpenedByItsSettingWhileLostEndsTheTries) {
   // A later loss is a new one, reported again.
   port.Lose();
   EXPECT_EQ(log.Texts(Kind::Imp), (Lines{"!! SERIAL PORT COM1 LOST", "!! SERIAL PORT COM2 LOST"}));
+}
+
+TEST_F(StationLinkTest, AnOutputThatOpensLaterIsServedOnceItIsOpen) {
+  port.opensLater = true;
+  port.outputName = "tcp:h:1";
+  StartUp();
+  Link().AddToSendBuf(kA);
+  // A try under way is no failure yet.
+  EXPECT_EQ(log.Texts(Kind::Imp), Lines{});
+  EXPECT_EQ(port.writes, Lines{});
+  port.FinishOpen(true);
+  EXPECT_EQ(log.Texts(Kind::All), (Lines{"Output tcp:h:1 opened", ">> " + kA}));
+  EXPECT_EQ(port.writes, Lines{Wire(kA)});
+}
+
+TEST_F(StationLinkTest, AnOutputThatOpensLaterIsTriedEveryFiveSecondsAndReportedOnce) {
+  port.opensLater = true;
+  port.outputName = "tcp:h:1";
+  StartUp();
+  Link().AddToSendBuf(kA);
+  port.FinishOpen(false);
+  const size_t tries = port.opened.size();
+  for (int i = 1; i <= 3; ++i) {
+    time.Advance(5s);
+    EXPECT_EQ(port.opened.size(), tries + static_cast<size_t>(i));
+    port.FinishOpen(false);
+  }
+  EXPECT_EQ(log.Texts(Kind::Imp), Lines{"!! OUTPUT tcp:h:1 LOST"});
+  time.Advance(5s);
+  port.FinishOpen(true);
+  EXPECT_EQ(log.Texts(Kind::Imp), (Lines{"!! OUTPUT tcp:h:1 LOST", "Output tcp:h:1 opened again"}));
+  EXPECT_EQ(port.writes, Lines{Wire(kA)});
+  const size_t opens = port.opened.size();
+  time.Advance(1min);
+  EXPECT_EQ(port.opened.size(), opens);
+}
+
+TEST_F(StationLinkTest, CountsWritesAnswersAndTheAgeOfTheHead) {
+  settings.PingInvToMonitSoft = 30;
+  StartUp();
+  const RuntimeMetrics& m = Metrics();
+  const uint64_t sent = m.stationLinesSent, resent = m.stationLinesResent;
+  const uint64_t acks = m.stationAcks, naks = m.stationNaks;
+  EXPECT_FALSE(Link().OldestLineQueuedAt());
+
+  const TDateTime queued = time.Now();
+  Link().AddToSendBuf(kA);
+  Link().AppendToSendBuf(kB);
+  time.Advance(5s);      // no answer: written again
+  port.Deliver("\x15");  // refused: written again at once
+  EXPECT_EQ(Link().OldestLineQueuedAt(), queued);
+  EXPECT_EQ(m.stationLinesSent - sent, 1u);
+  EXPECT_EQ(m.stationLinesResent - resent, 2u);
+  EXPECT_EQ(m.stationNaks - naks, 1u);
+
+  time.Advance(1s);
+  port.Deliver("\x06");  // kA answered, kB goes out
+  EXPECT_EQ(m.lastStationAnswer, time.Now());
+  EXPECT_EQ(Link().OldestLineQueuedAt(), queued);  // kB was queued with kA
+  EXPECT_EQ(m.stationLinesSent - sent, 2u);
+  EXPECT_EQ(m.stationAcks - acks, 1u);
+  const TDateTime heartbeatBefore = m.lastHeartbeatAnswer;
+  port.Deliver("\x06");
+  EXPECT_FALSE(Link().OldestLineQueuedAt());
+  EXPECT_EQ(m.lastHeartbeatAnswer, heartbeatBefore);  // no heartbeat was answered
+
+  time.Advance(30s);  // the heartbeat goes out 30 s after the start
+  EXPECT_EQ(Link().OldestLineQueuedAt(), AddMilliseconds(queued, 30000));
+  time.Advance(2s);
+  port.Deliver("\x06");
+  EXPECT_EQ(m.lastHeartbeatAnswer, time.Now());
+  EXPECT_EQ(m.stationLinesSent - sent, 3u);
 }
 
 }  // namespace

@@ -10,6 +10,10 @@ bool FakeSerialPort::Open(const std::string& name) {
     throw std::runtime_error("device busy");
   }
   Close();
+  if (opensLater) {
+    trying_ = name;
+    return false;
+  }
   if (failAll || (!openable.empty() && openable.count(name) == 0)) {
     return false;
   }
@@ -34,6 +38,25 @@ void FakeSerialPort::Lose() {
   if (lossHandler_) {
     lossHandler_(name);
   }
+}
+
+void FakeSerialPort::FinishOpen(bool success) {
+  if (!success) {
+    Lose();
+    return;
+  }
+  open_ = true;
+  name_ = trying_;
+  if (openHandler_) {
+    openHandler_();
+  }
+}
+
+SerialPort::LogNames FakeSerialPort::NamesFor(const std::string& name) const {
+  if (outputName.empty()) {
+    return SerialPort::NamesFor(name);
+  }
+  return {"Output " + outputName, "OUTPUT " + outputName};
 }
 
 void FakeSerialPort::Deliver(std::string_view chunk) {

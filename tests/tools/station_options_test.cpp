@@ -39,6 +39,12 @@ TEST(StationOptions, DefaultsAndValues) {
   // A pseudo-terminal has no speed of its own: any rate can be waited for.
   EXPECT_EQ(ParseStationArgs({"--baud", "12345"}).baud, 12345);
   EXPECT_EQ(ParseStationArgs({"--answer", "none"}).answer, StationAnswer::None);
+
+  EXPECT_FALSE(d.listen.has_value());
+  const StationOptions tcp = ParseStationArgs({"--listen", "127.0.0.1:10001", "--count", "5"});
+  EXPECT_EQ(tcp.listen, (std::pair<std::string, uint16_t>{"127.0.0.1", 10001}));
+  EXPECT_EQ(ParseStationArgs({"--listen=[::1]:7"}).listen,
+            (std::pair<std::string, uint16_t>{"[::1]", 7}));
 }
 
 TEST(StationOptions, BadArgumentsAreRefused) {
@@ -61,6 +67,15 @@ TEST(StationOptions, BadArgumentsAreRefused) {
       {"--duration", "0"},
       {"--quiet=1"},
       {"--json", "--json"},
+      {"--listen"},
+      {"--listen", "127.0.0.1"},
+      {"--listen", ":5000"},
+      {"--listen", "127.0.0.1:0"},
+      {"--listen", "127.0.0.1:65536"},
+      {"--listen", "127.0.0.1:50x"},
+      {"--listen", "127.0.0.1:5000", "--pty"},
+      {"--listen", "127.0.0.1:5000", "--link", "/tmp/COM1"},
+      {"--listen", "127.0.0.1:5000", "--device", "/dev/ttyS0"},
   };
   for (const Args& args : cases) {
     SCOPED_TRACE(ShownArgs(args));

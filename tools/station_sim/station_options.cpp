@@ -18,6 +18,9 @@ Line:
   --pty                create a pseudo-terminal and print its path (the default)
   --link PATH          make PATH a symbolic link to the pseudo-terminal, e.g. DIR/COM1
                        for a receiver started with --dev-dir DIR (removed at the end)
+  --listen HOST:PORT   take the line over TCP instead, from a receiver started with
+                       --station tcp:HOST:PORT; one connection at a time, the next
+                       one awaited when it ends
 Answers:
   --answer ack|nak|none  answer each line with 0x06, with 0x15, or never (ack)
   --delay S            answer S seconds after the line (0)
@@ -67,6 +70,14 @@ StationOptions ParseStationArgs(const std::vector<std::string>& args) {
       if (o.link->empty()) {
         throw UsageError("--link needs a path");
       }
+    } else if (word == "--listen") {
+      const std::string text = value();
+      const size_t colon = text.rfind(':');
+      if (colon == std::string::npos || colon == 0) {
+        throw UsageError(fmt::format("--listen takes HOST:PORT, not \"{}\"", text));
+      }
+      const auto port = ParseInteger(text.substr(colon + 1), 1, 65535, word);
+      o.listen.emplace(text.substr(0, colon), static_cast<uint16_t>(port));
     } else if (word == "--answer") {
       const std::string text = value();
       if (text == "ack") {
@@ -97,6 +108,9 @@ StationOptions ParseStationArgs(const std::vector<std::string>& args) {
     } else {
       throw UsageError(fmt::format("unknown option {}", word));
     }
+  }
+  if (o.listen && (o.device || pty || o.link)) {
+    throw UsageError("--listen excludes --device, --pty and --link");
   }
   if (o.device && pty) {
     throw UsageError("--device and --pty exclude each other");

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace talvero {
@@ -14,6 +15,8 @@ struct StationOptions {
   bool help = false;
   std::optional<std::string> device;  // none: create a pseudo-terminal
   std::optional<std::string> link;    // a symbolic link to the pseudo-terminal
+  // Listen on this host and port for the receiver's TCP station output instead.
+  std::optional<std::pair<std::string, uint16_t>> listen;
   StationAnswer answer = StationAnswer::Ack;
   double delaySeconds = 0;
   std::optional<int> baud;        // wait the wire time of each line at this speed

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <unistd.h>
+
 #include <csignal>
 
 #include "common/steady_span.hpp"
@@ -17,10 +19,11 @@ constexpr std::chrono::seconds kGrace{1};
 }  // namespace
 
 StationSession::StationSession(boost::asio::io_context& io, int fd, const StationOptions& options,
-                               std::FILE* out)
+                               std::FILE* out, StationListener* listener)
     : options_(options),
       out_(out),
-      line_(io, fd),
+      listener_(listener),
+      line_(io),
       answerTimer_(io),
       heartbeatTimer_(io),
       durationTimer_(io),
@@ -28,6 +31,10 @@ StationSession::StationSession(boost::asio::io_context& io, int fd, const Statio
       signals_(io, SIGINT, SIGTERM) {
   if (options_.baud) {
     wire_.emplace(*options_.baud);
+  }
+  if (fd >= 0) {
+    line_.assign(fd);
+    connected_ = true;
   }
 }
 
@@ -63,13 +70,57 @@ void StationSession::Start() {
   if (options_.heartbeatSeconds > 0) {
     StartHeartbeat();
   }
-  Read();
+  if (connected_) {
+    Read();
+  } else {
+    AwaitConnection();
+  }
+}
+
+void StationSession::AwaitConnection() {
+  listener_->AcceptNext([this](int fd, const std::string& peer) {
+    if (stopping_) {
+      ::close(fd);
+      return;
+    }
+    line_.assign(fd);
+    connected_ = true;
+    ++generation_;
+    if (!options_.quiet) {
+      fmt::print(out_, "{} connection from {}\n", MomentText(clock_.Now()), peer);
+      std::fflush(out_);
+    }
+    Read();
+  });
+}
+
+void StationSession::DropConnection(const std::string& why) {
+  ++generation_;
+  connected_ = false;
+  boost::system::error_code ignored;
+  line_.close(ignored);
+  // Answers and writes were meant for the lines of that connection.
+  answerTimer_.cancel();
+  answersDue_.clear();
+  writes_.clear();
+  writing_ = false;
+  splitter_ = StationLineSplitter{};
+  if (!options_.quiet) {
+    fmt::print(out_, "{} connection {}\n", MomentText(clock_.Now()), why);
+    std::fflush(out_);
+  }
+  AwaitConnection();
 }
 
 void StationSession::Read() {
   line_.async_read_some(
-      boost::asio::buffer(readBuffer_), [this](const boost::system::error_code& ec, size_t n) {
-        if (stopping_) {
+      boost::asio::buffer(readBuffer_),
+      [this, generation = generation_](const boost::system::error_code& ec, size_t n) {
+        if (stopping_ || generation != generation_) {
+          return;
+        }
+        if (ec && listener_) {
+          DropConnection(ec == boost::asio::error::eof ? "closed" : "failed: " + ec.message());
           return;
         }
         if (ec) {
@@ -158,6 +209,9 @@ void StationSession::StartHeartbeat() {
 }
 
 void StationSession::Write(std::string bytes, WriteKind kind) {
+  if (!connected_) {
+    return;  // no connection to write on
+  }
   writes_.emplace_back(std::move(bytes), kind);
   if (!writing_) {
     WriteNext();
@@ -171,25 +225,33 @@ void StationSession::WriteNext() {
     return;
   }
   writing_ = true;
-  boost::asio::async_write(line_, boost::asio::buffer(writes_.front().first),
-                           [this](const boost::system::error_code& ec, size_t) {
-                             if (ec) {
-                               writing_ = false;
-                               if (ec != boost::asio::error::operation_aborted) {
-                                 failed_ = true;
-                                 Stop("line failed: " + ec.message());
-                                 Close();
-                               }
-                               return;
-                             }
-                             if (writes_.front().second == WriteKind::Answer) {
-                               tracker_.OnAnswerWritten();
-                             } else {
-                               tracker_.OnHeartbeatSent();
-                             }
-                             writes_.pop_front();
-                             WriteNext();
-                           });
+  boost::asio::async_write(
+      line_, boost::asio::buffer(writes_.front().first),
+      [this, generation = generation_](const boost::system::error_code& ec, size_t) {
+        if (generation != generation_) {
+          return;
+        }
+        if (ec && listener_ && !stopping_) {
+          DropConnection("failed: " + ec.message());
+          return;
+        }
+        if (ec) {
+          writing_ = false;
+          if (ec != boost::asio::error::operation_aborted) {
+            failed_ = true;
+            Stop("line failed: " + ec.message());
+            Close();
+          }
+          return;
+        }
+        if (writes_.front().second == WriteKind::Answer) {
+          tracker_.OnAnswerWritten();
+        } else {
+          tracker_.OnHeartbeatSent();
+        }
+        writes_.pop_front();
+        WriteNext();
+      });
 }
 
 void StationSession::Stop(std::string reason) {
@@ -232,6 +294,9 @@ void StationSession::Close() {
   durationTimer_.cancel();
   graceTimer_.cancel();
   signals_.cancel();
+  if (listener_) {
+    listener_->Close();
+  }
   boost::system::error_code ignored;
   line_.close(ignored);
 }

@@ -11,6 +11,7 @@
 #include "platform/system_clock.hpp"
 #include "station_sim/station_input.hpp"
 #include "station_sim/station_line_tracker.hpp"
+#include "station_sim/station_listener.hpp"
 #include "station_sim/station_options.hpp"
 #include "station_sim/station_report.hpp"
 #include "station_sim/wire_time.hpp"
@@ -26,10 +27,15 @@ namespace talvero {
 // One write is in flight at a time; the others wait behind it in order. Stop
 // ends reading, lets the answers already due go out (bounded by a grace
 // period), then closes the line so the loop returns.
+//
+// With a listener the line is one TCP connection at a time: a connection that
+// ends drops what was still to be written on it, and the next one is awaited.
+// Each connection is a generation; handlers of an earlier one do nothing.
 class StationSession {
  public:
-  StationSession(boost::asio::io_context& io, int fd, const StationOptions& options,
-                 std::FILE* out);
+  // fd is the line; -1 with a listener, which then hands over the connections.
+  StationSession(boost::asio::io_context& io, int fd, const StationOptions& options, std::FILE* out,
+                 StationListener* listener = nullptr);
 
   void Start();
   StationSummary Summary() const;
@@ -38,6 +44,8 @@ class StationSession {
  private:
   using SteadyClock = std::chrono::steady_clock;
 
+  void AwaitConnection();
+  void DropConnection(const std::string& why);
   void Read();
   void OnInput(const StationInput& input, SteadyClock::time_point now);
   void ScheduleAnswer(size_t lineBytes, SteadyClock::time_point now);
@@ -53,7 +61,10 @@ class StationSession {
 
   StationOptions options_;
   std::FILE* out_;
+  StationListener* listener_;
   boost::asio::posix::stream_descriptor line_;
+  bool connected_ = false;
+  uint64_t generation_ = 0;
   boost::asio::steady_timer answerTimer_;
   boost::asio::steady_timer heartbeatTimer_;
   boost::asio::steady_timer durationTimer_;

@@ -7,6 +7,7 @@
 
 #include "common/usage_error.hpp"
 #include "station_sim/serial_line.hpp"
+#include "station_sim/station_listener.hpp"
 #include "station_sim/station_options.hpp"
 #include "station_sim/station_report.hpp"
 #include "station_sim/station_session.hpp"
@@ -28,7 +29,24 @@ std::string AnswerText(const StationOptions& o) {
   return text;
 }
 
+int RunListening(const StationOptions& options) {
+  boost::asio::io_context io;
+  StationListener listener(io, options.listen->first, options.listen->second);
+  fmt::print("Listening on tcp:{}\n", listener.Address());
+  fmt::print("Answering {}\n", AnswerText(options));
+  std::fflush(stdout);
+  StationSession session(io, -1, options, stdout, &listener);
+  session.Start();
+  io.run();
+  const StationSummary summary = session.Summary();
+  fmt::print("{}", options.json ? StationSummaryJson(summary) + "\n" : StationSummaryText(summary));
+  return session.Failed() ? 1 : 0;
+}
+
 int Run(const StationOptions& options) {
+  if (options.listen) {
+    return RunListening(options);
+  }
   SerialLine line =
       options.device ? SerialLine::OpenDevice(*options.device, options.baud.value_or(kDefaultBaud))
                      : SerialLine::CreatePty(options.link);
