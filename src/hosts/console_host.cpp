@@ -92,8 +92,17 @@ class ConsoleProcess final : public ConsoleHost {
     if (!process_.line.home.empty()) {
       options.scriptArgs = {"--home", ExeFolder()};
     }
-    if (process_.line.devDir != kDefaultDevDir) {
-      options.scriptArgs.insert(options.scriptArgs.end(), {"--dev-dir", process_.line.devDir});
+    const CommandLine& line = process_.line;
+    if (line.devDir != kDefaultDevDir) {
+      options.scriptArgs.insert(options.scriptArgs.end(), {"--dev-dir", line.devDir});
+    }
+    if (line.metrics) {
+      options.scriptArgs.insert(options.scriptArgs.end(),
+                                {"--metrics", NetAddressText(*line.metrics)});
+    }
+    if (line.stationTcp) {
+      options.scriptArgs.insert(options.scriptArgs.end(),
+                                {"--station", "tcp:" + NetAddressText(*line.stationTcp)});
     }
     return options;
   }

@@ -34,6 +34,12 @@ int Register(const CommandLine& line) {
     unit.homeGiven = !line.home.empty();
     unit.devDir = line.devDir;
     unit.user = HomeOwner(unit.home);
+    if (line.metrics) {
+      unit.metrics = NetAddressText(*line.metrics);
+    }
+    if (line.stationTcp) {
+      unit.station = "tcp:" + NetAddressText(*line.stationTcp);
+    }
     result = InstallService(manager, unit, kUnitDir);
   } else {
     result = UninstallService(manager, kUnitDir);

@@ -53,4 +53,8 @@ std::optional<NetAddress> ParseStationAddress(std::string_view text) {
   return ParseNetAddress(text.substr(kScheme.size()), {});
 }
 
+std::string NetAddressText(const NetAddress& address) {
+  return address.host + ":" + std::to_string(address.port);
+}
+
 }  // namespace talvero

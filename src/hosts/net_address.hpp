@@ -24,4 +24,7 @@ std::optional<NetAddress> ParseNetAddress(std::string_view text, std::string_vie
 // serial port; the host may not be empty.
 std::optional<NetAddress> ParseStationAddress(std::string_view text);
 
+// "HOST:PORT" again, as it is read.
+std::string NetAddressText(const NetAddress& address);
+
 }  // namespace talvero

@@ -71,6 +71,12 @@ std::string UnitFileText(const UnitFileSettings& settings) {
   if (settings.devDir != kDefaultDevDir) {
     execStart += " --dev-dir " + ExecArgument(settings.devDir);
   }
+  if (!settings.metrics.empty()) {
+    execStart += " --metrics " + ExecArgument(settings.metrics);
+  }
+  if (!settings.station.empty()) {
+    execStart += " --station " + ExecArgument(settings.station);
+  }
   const std::string user =
       settings.user.empty() ? "" : fmt::format("User={}\n", PathSetting(settings.user));
   return fmt::format(

@@ -19,6 +19,10 @@ struct UnitFileSettings {
   bool homeGiven = false;            // --home was on the command line
   std::string devDir{kDefaultDevDir};
   std::string user;  // the account the service runs as; empty: root
+  // The --metrics and --station values given with -INSTALL, for the service's
+  // command line; empty when not given.
+  std::string metrics;
+  std::string station;
 };
 
 struct RegistrationResult {

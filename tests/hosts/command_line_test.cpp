@@ -115,6 +115,14 @@ TEST(CommandLine, ReadsTheMetricsAndStationAddresses) {
   }
 }
 
+TEST(CommandLine, AnAddressReadsBackFromItsText) {
+  for (const NetAddress& address : {NetAddress{"127.0.0.1", 9100}, NetAddress{"[::1]", 1},
+                                    NetAddress{"automation.local", 65535}}) {
+    EXPECT_EQ(ParseNetAddress(NetAddressText(address), ""), address);
+    EXPECT_EQ(ParseStationAddress("tcp:" + NetAddressText(address)), address);
+  }
+}
+
 TEST(CommandLine, RefusesAddressesThatAreNotHostAndPort) {
   const std::vector<std::vector<std::string_view>> refused = {
       {"--metrics", "127.0.0.1"},

@@ -70,6 +70,16 @@ TEST(ServiceRegistration, TheUnitCarriesAGivenHomeAndDeviceFolderQuoted) {
   EXPECT_NE(text.find("WorkingDirectory=/srv/alarm station\n"), std::string::npos);
 }
 
+TEST(ServiceRegistration, TheUnitCarriesTheMetricsAndStationAddresses) {
+  UnitFileSettings s = Settings();
+  s.metrics = "127.0.0.1:9100";
+  s.station = "tcp:[::1]:10001";
+  EXPECT_NE(UnitFileText(s).find("ExecStart=/opt/talvero/talvero --service --metrics "
+                                 "127.0.0.1:9100 --station tcp:[::1]:10001\n"),
+            std::string::npos)
+      << UnitFileText(s);
+}
+
 TEST(ServiceRegistration, TheUnitRunsAsTheGivenUser) {
   UnitFileSettings s = Settings();
   EXPECT_EQ(UnitFileText(s).find("User="), std::string::npos);
