@@ -139,6 +139,31 @@ void TcpConnection::OnRead(const boost::system::error_code& ec, size_t length) {
 void TcpConnection::WriteHead() {
   writing_ = true;
   delivery_.BeforeAnswersLeave();
+  // The socket is non-blocking: answers leave in this call as far as it takes
+  // them, and only a rest it cannot take now waits for it to drain. That
+  // spares each answer a write operation and its completion on the loop.
+  while (!pendingWrites_.empty()) {
+    std::string& head = pendingWrites_.front();
+    boost::system::error_code ec;
+    const size_t sent = socket_.send(boost::asio::buffer(head), 0, ec);
+    if (ec == boost::asio::error::would_block || ec == boost::asio::error::try_again) {
+      break;
+    }
+    if (ec) {
+      writing_ = false;
+      Fail(ec);
+      return;
+    }
+    if (sent < head.size()) {
+      head.erase(0, sent);
+      break;
+    }
+    pendingWrites_.pop_front();
+  }
+  if (pendingWrites_.empty()) {
+    writing_ = false;
+    return;
+  }
   boost::asio::async_write(socket_, boost::asio::buffer(pendingWrites_.front()),
                            [self = shared_from_this()](const boost::system::error_code& ec,
                                                        size_t) { self->OnWritten(ec); });
