@@ -12,7 +12,7 @@
 namespace talvero::e2e {
 
 AlarmStorm::AlarmStorm(uint16_t port, size_t units, int eventsPerUnit)
-    : acked_(units), eventsPerUnit_(eventsPerUnit), port_(port) {
+    : acked_(units), sendWhenWritten_(units), eventsPerUnit_(eventsPerUnit), port_(port) {
   for (size_t u = 0; u < units; ++u) {
     units_.push_back(std::make_unique<TcpSimUnit>(io_, *this, static_cast<uint16_t>(u + 1)));
   }
@@ -64,13 +64,24 @@ void AlarmStorm::OnConnected(SimUnit&) {
   }
 }
 
+void AlarmStorm::OnWritten(SimUnit& unit) {
+  if (sendWhenWritten_[unit.unitNr - 1u]) {
+    sendWhenWritten_[unit.unitNr - 1u] = false;
+    SendNext(unit);
+  }
+}
+
 void AlarmStorm::OnConnectFailed(SimUnit&) {
   ++failed_;
 }
 
 void AlarmStorm::SendNext(SimUnit& unit) {
   const int zone = acked_[unit.unitNr - 1u] + 1;
-  if (zone > eventsPerUnit_ || unit.WritePending()) {
+  if (zone > eventsPerUnit_) {
+    return;
+  }
+  if (unit.WritePending()) {
+    sendWhenWritten_[unit.unitNr - 1u] = true;
     return;
   }
   UnitFrameFields fields;

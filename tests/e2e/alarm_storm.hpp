@@ -44,14 +44,15 @@ class AlarmStorm final : public UnitEvents {
   void OnConnected(SimUnit& unit) override;
   void OnConnectFailed(SimUnit& unit) override;
   void OnFrame(SimUnit& unit, std::string_view bytes) override;
-  void OnWritten(SimUnit&) override {}
+  void OnWritten(SimUnit& unit) override;
   void OnSendFailed(SimUnit&) override {}
   void OnClosed(SimUnit&) override {}
   void SendNext(SimUnit& unit);
 
   boost::asio::io_context io_;
   std::vector<std::unique_ptr<SimUnit>> units_;
-  std::vector<int> acked_;  // per unit index
+  std::vector<int> acked_;             // per unit index
+  std::vector<bool> sendWhenWritten_;  // the answer came before the write's end
   const int eventsPerUnit_;
   uint16_t port_;
   std::atomic<size_t> connected_ = 0;
