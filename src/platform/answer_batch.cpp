@@ -8,10 +8,6 @@ namespace talvero {
 
 void AnswerBatch::Add(std::shared_ptr<TcpConnection> connection) {
   held_.push_back(std::move(connection));
-  if (held_.size() >= kMaxHeld) {
-    WriteAll();
-    return;
-  }
   if (!posted_) {
     posted_ = true;
     boost::asio::post(executor_, [self = shared_from_this()] {

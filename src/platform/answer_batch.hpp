@@ -14,9 +14,10 @@ class TcpConnection;
 // The TCP answers of a loop turn, written together: the first connection with
 // an answer asks for one write-out once the handlers at hand have run, so the
 // log lines of the turn leave with one write before its answers. A long turn
-// does not hold every answer to its end: each kMaxHeld connections with
-// answers, the held ones leave at once, and a unit answered early is sending
-// its next frame while the turn goes on.
+// does not hold every answer to its end: once kMaxHeld connections have
+// answers, the held ones leave as soon as the frame at hand is done with (its
+// lines and its record written), and a unit answered early is sending its
+// next frame while the turn goes on.
 class AnswerBatch final : public std::enable_shared_from_this<AnswerBatch> {
  public:
   static constexpr size_t kMaxHeld = 64;
@@ -26,6 +27,12 @@ class AnswerBatch final : public std::enable_shared_from_this<AnswerBatch> {
 
   // The connection has answers to write that wait for the batch.
   void Add(std::shared_ptr<TcpConnection> connection);
+  // After a frame's handling: writes the held answers when the batch is full.
+  void WriteIfFull() {
+    if (held_.size() >= kMaxHeld) {
+      WriteAll();
+    }
+  }
   // Runs what must be done before answers leave, then writes every held
   // connection's answers.
   void WriteAll();

@@ -134,6 +134,7 @@ void TcpConnection::OnRead(const boost::system::error_code& ec, size_t length) {
     frame = joined;
   }
   delivery_.Deliver(shared_from_this(), frame, "ServerSocket1ClientRead");
+  batch_->WriteIfFull();
   if (!closed_) {
     Read();
   }
