@@ -136,3 +136,46 @@ def scrambled(text):
 write("fuzz_admin_password", "default_file_new_password", bytes([4]) + scrambled(b"9873") + b"s3cret")
 write("fuzz_admin_password", "changed_file", bytes([9]) + scrambled(b"abcdefg") + b"\r\n" + b"0008")
 write("fuzz_admin_password", "no_file_line_end", bytes([0]) + b"2468")
+
+
+# fuzz_web_requests: flags, method, target, Host, Origin, Cookie, one line each;
+# then one channel message. $TOKEN stands for the run's access token.
+def web(name, flags, method, target, host, origin, cookie, message=b""):
+    write("fuzz_web_requests", name,
+          b"\n".join([flags, method, target, host, origin, cookie]) + b"\n" + message)
+
+
+HOST = b"127.0.0.1:33666"
+COOKIE = b"theme=dark; talvero_33666=$TOKEN"
+web("page_with_cookie", b"", b"GET", b"/", HOST, b"", COOKIE)
+web("sign_in_with_token", b"", b"GET", b"/index.html?token=$TOKEN&x=1", HOST, b"", b"")
+web("sign_in_leading_slashes", b"", b"GET", b"//evil.example/?token=$TOKEN", HOST, b"", b"")
+web("channel_upgrade", b"UO", b"GET", b"/ws", HOST, b"http://127.0.0.1:33666", COOKIE,
+    b'{"type":"rows","id":7,"first":0,"count":30}')
+web("foreign_origin", b"UO", b"GET", b"/ws", HOST, b"http://evil.example", COOKIE,
+    b'{"type":"command","id":1,"unit":18,"named":"Get Ping"}')
+web("host_endpoint", b"", b"GET", b"/log/all.txt?from=%41+b", HOST.lower(), b"", COOKIE,
+    b'{"type":"setting","row":0,"value":"33667"}')
+web("failing_endpoint", b"", b"GET", b"/fails", HOST, b"", COOKIE, b'[[[[[[[{"type":"x"}]]]]]]]')
+web("post_and_climb", b"O", b"POST", b"/sounds/%2e%2e/app.js", HOST, b"http://127.0.0.1:33666",
+    COOKIE, b'{"type":"answer","dialog":1,"value":"\\u00e9\xff"}')
+
+
+# fuzz_monitor_hub: one message a line; the first byte picks the page (odd: page 2).
+def hub(name, *lines):
+    write("fuzz_monitor_hub", name, b"\n".join(lines) + b"\n")
+
+
+hub("rows_and_filter", b' {"type":"rows","id":1,"first":0,"count":30}',
+    b' {"type":"filter","text":"00"}', b' {"type":"cmdList","id":2,"unit":18}')
+hub("command_with_password", b' {"type":"command","id":3,"unit":18,"action":{"named":"Reset"}}',
+    b' {"type":"answer","id":4,"dialog":1,"value":"9873"}',
+    b' {"type":"command","id":5,"unit":18,"action":{"delete":true}}',
+    b' {"type":"answer","id":6,"dialog":2,"yes":true}',
+    b' {"type":"command","id":7,"unit":18,"action":{"custom":0},"ctrl":true}')
+hub("settings_and_thresholds", b' {"type":"setting","row":6,"value":"45"}',
+    b' {"type":"commTr","unit":18,"level":2,"value":90}', b' {"type":"playSounds","on":false}')
+hub("second_page", b"!open", b'!{"type":"showTab","tab":"errors"}', b' {"type":"close","id":5}',
+    b'!{"type":"closeAnswer","yes":true}', b"!closed", b' {"type":"passwordWindow","id":6}')
+hub("password_and_help", b' {"type":"passwordChange","current":"9873","next":"abc"}',
+    b' {"type":"help","id":7,"lang":"English"}', b' {"type":"clearCmd","unit":-1}')

@@ -7,7 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-dir=build/fuzz
+# Absolute: a target may work in a folder of its own (the monitor hub's home).
+dir=$PWD/build/fuzz
 
 cmake -S . -B "$dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTALVERO_FUZZ=ON -DTALVERO_TESTS=OFF -DTALVERO_BENCH=OFF >/dev/null
@@ -28,7 +29,7 @@ for target in "${targets[@]}"; do
   # New inputs go to the first folder; the committed seeds stay as they are.
   if ! "$dir/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
       -print_final_stats=1 -artifact_prefix="$dir/findings/$target-" \
-      "$work" "fuzz/corpus/$target" 2>"$log"; then
+      "$work" "$PWD/fuzz/corpus/$target" 2>"$log"; then
     tail -n 40 "$log"
     echo "$target: FINDING (input in $dir/findings/)" >&2
     exit 1

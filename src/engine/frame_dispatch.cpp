@@ -1,3 +1,4 @@
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -37,8 +38,18 @@ std::string TemperatureLine(uint8_t sensor, uint8_t state, uint8_t degrees) {
 }  // namespace
 
 std::string FrameProcessor::UnitHeader(const RecMsg& msg) const {
-  return fmt::format("[Unit {}] [Account {}]", msg.UnitText,
-                     tables_.UnitTable[msg.UnitNr].Account.View());
+  // Every valid frame's line begins so: put together without a format string,
+  // with room for what the line adds.
+  constexpr size_t kRoom = 64;
+  const std::string_view account = tables_.UnitTable[msg.UnitNr].Account.View();
+  std::string head;
+  head.reserve(msg.UnitText.size() + account.size() + kRoom);
+  head += "[Unit ";
+  head += msg.UnitText;
+  head += "] [Account ";
+  head += account;
+  head += ']';
+  return head;
 }
 
 bool FrameProcessor::Dispatch(const Route& route, std::string_view frame, RecMsg& msg,
@@ -70,7 +81,7 @@ bool FrameProcessor::Dispatch(const Route& route, std::string_view frame, RecMsg
       SendACK(route, frame);
       break;
     case DeviceFrameType::Ping:
-      log_.LogAllMsg(fmt::format("{} [FrameID={}] [Ping]", head, msg.FrameID));
+      log_.LogAllMsg(fmt::format(FMT_COMPILE("{} [FrameID={}] [Ping]"), head, msg.FrameID));
       SendACK(route, frame);
       break;
     case DeviceFrameType::GsmLevelReport:

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <charconv>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -24,6 +26,36 @@ std::string_view KindText(TransportKind kind) {
   return kind == TransportKind::Tcp ? "TCP" : "UDP";
 }
 
+void AppendNumber(std::string& text, uint64_t number) {
+  char digits[20];
+  const auto end = std::to_chars(std::begin(digits), std::end(digits), number).ptr;
+  text.append(digits, end);
+}
+
+// "Receive from TCP 10.0.0.5:4001 (15 b.): 0x...", separated on the service
+// host. Every frame has one: put together without a format string, in one
+// allocation.
+std::string ReceiveLine(const Reception& rx, bool separated) {
+  constexpr std::string_view kHead = "Receive from ";
+  constexpr size_t kNumbersAndMarks = 40;
+  std::string line;
+  line.reserve(kHead.size() + rx.PeerAddress.size() + rx.HexText.size() + kNumbersAndMarks);
+  if (separated) {
+    line.push_back('\0');
+  }
+  line += kHead;
+  line += rx.KindText;
+  line.push_back(' ');
+  line += rx.PeerAddress;
+  line.push_back(':');
+  AppendNumber(line, rx.PeerPort);
+  line += " (";
+  AppendNumber(line, rx.Length);
+  line += " b.): 0x";
+  line += rx.HexText;
+  return line;
+}
+
 }  // namespace
 
 FrameProcessor::FrameProcessor(UnitTables& tables, UnitDatabase& database, StationOutlet& station,
@@ -41,11 +73,17 @@ FrameProcessor::FrameProcessor(UnitTables& tables, UnitDatabase& database, Stati
       types_(host) {}
 
 void FrameProcessor::ProcessRecMsg(const Route& route, std::string_view frame) noexcept {
-  Guarded(log_, "ProcessRecMsg", [&] { Process(route, frame); });
+  // A frame's changes to a record (its supervision flags, its fields) reach
+  // the file as one write.
+  Guarded(log_, "ProcessRecMsg", [&] { database_.WriteTogether([&] { Process(route, frame); }); });
+}
+
+void FrameProcessor::ImpMsg(std::string_view message) noexcept {
+  Guarded(log_, "ProcessRecMsg", [&] { log_.LogImpMsg(message); });
 }
 
 void FrameProcessor::Reject(const Route& route, std::string_view message, std::string_view frame) {
-  log_.LogImpMsg(message);
+  ImpMsg(message);
   SendNACK(route, frame);
 }
 
@@ -56,7 +94,7 @@ void FrameProcessor::Process(const Route& route, std::string_view received) {
 
   const TransportKind kind = route ? route->Kind() : TransportKind::Unknown;
   if (kind != TransportKind::Tcp && kind != TransportKind::Udp) {
-    log_.LogImpMsg("UNKN TR.PROTO: CAN NOT PROCESS THIS DATA: " + StrToHexText(received));
+    ImpMsg("UNKN TR.PROTO: CAN NOT PROCESS THIS DATA: " + StrToHexText(received));
     return;
   }
 
@@ -73,9 +111,7 @@ void FrameProcessor::Process(const Route& route, std::string_view received) {
   rx.Length = received.size();
   rx.HexText = StrToHexText(received);
 
-  const std::string receiveLine = fmt::format("Receive from {} {}:{} ({} b.): 0x{}", rx.KindText,
-                                              rx.PeerAddress, rx.PeerPort, rx.Length, rx.HexText);
-  log_.LogAllMsg(IsDesktop() ? receiveLine : Separated(receiveLine));
+  log_.LogAllMsg(ReceiveLine(rx, !IsDesktop()));
 
   if (received.size() < kMinFrameSize) {
     CountFrameRefused(FrameRefusal::Size);

@@ -63,6 +63,11 @@ class FrameProcessor {
  private:
   void Process(const Route& route, std::string_view received);
   void Reject(const Route& route, std::string_view message, std::string_view frame);
+  // An "Imp_msg" line of a frame. One the log cannot take is reported under
+  // ProcessRecMsg and goes no further, while the frame is still answered and
+  // its unit's record kept: a full or read-only disk must not silence the
+  // receiver.
+  void ImpMsg(std::string_view message) noexcept;
   // False for a frame type the engine does not handle.
   bool Dispatch(const Route& route, std::string_view frame, RecMsg& msg, Reception& rx);
   // head: the frame's "[Unit ..] [Account ..]" text.

@@ -35,7 +35,7 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, const Reception& rx) {
       observer_.UnitChanged(unit);
     }
     database_.WriteUnitField(unit, UnitField::Active);
-    log_.LogImpMsg(fmt::format("{} FIRST MSG", msg.UnitText));
+    ImpMsg(fmt::format("{} FIRST MSG", msg.UnitText));
     u.FirstMsgTime = rx.ReceiveTime;
     database_.WriteUnitField(unit, UnitField::FirstMsgTime);
     changed = true;
@@ -49,7 +49,7 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, const Reception& rx) {
 
   if (u.IP != rx.PeerAddress || u.Port != rx.PeerPort) {
     if (u.IP != rx.PeerAddress) {
-      log_.LogImpMsg(ChangedLine(msg, u, "IP", u.IP.View(), rx.PeerAddress));
+      ImpMsg(ChangedLine(msg, u, "IP", u.IP.View(), rx.PeerAddress));
     }
     u.IP = rx.PeerAddress;
     u.Port = rx.PeerPort;
@@ -62,10 +62,10 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, const Reception& rx) {
   // service): it is told in "Imp_msg", the record keeps its IMEI and the
   // update goes on.
   if (!msg.Imei.empty() && u.Imei != msg.Imei && !IsStorableImei(msg.Imei)) {
-    log_.LogImpMsg(fmt::format("[Unit {}] [Account {}] INVALID Imei: [{}]", msg.UnitText,
-                               u.Account.View(), msg.Imei));
+    ImpMsg(fmt::format("[Unit {}] [Account {}] INVALID Imei: [{}]", msg.UnitText, u.Account.View(),
+                       msg.Imei));
   } else if (!msg.Imei.empty() && u.Imei != msg.Imei) {
-    log_.LogImpMsg(ChangedLine(msg, u, "Imei", u.Imei.View(), msg.Imei));
+    ImpMsg(ChangedLine(msg, u, "Imei", u.Imei.View(), msg.Imei));
     u.Imei = msg.Imei;
     database_.WriteUnitField(unit, UnitField::Imei);
     changed = true;
@@ -75,7 +75,7 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, const Reception& rx) {
   database_.WriteUnitField(unit, UnitField::LastMsgTime);
 
   if (!msg.FwRaw.empty() && u.FwRaw != msg.FwRaw) {
-    log_.LogImpMsg(ChangedLine(msg, u, "fwVer", u.FwVer.View(), msg.FwVer));
+    ImpMsg(ChangedLine(msg, u, "fwVer", u.FwVer.View(), msg.FwVer));
     u.FwRaw = msg.FwRaw;
     u.FwVer = msg.FwVer;
     database_.WriteUnitField(unit, UnitField::FwRaw);
@@ -83,8 +83,8 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, const Reception& rx) {
   }
 
   if (!msg.Account.empty() && msg.Account != rx.AccountBefore) {
-    log_.LogImpMsg(fmt::format("[Unit {}] Changed Account: [{}] -> [{}]", msg.UnitText,
-                               rx.AccountBefore, msg.Account));
+    ImpMsg(fmt::format("[Unit {}] Changed Account: [{}] -> [{}]", msg.UnitText, rx.AccountBefore,
+                       msg.Account));
     database_.WriteUnitField(unit, UnitField::Account);
     changed = true;
   }
@@ -112,7 +112,10 @@ void FrameProcessor::UpdateUnitRecord(const RecMsg& msg, const Reception& rx) {
     u.LastRecvTime = now;
   }
 
-  database_.UpdateFilterText(unit);
+  // Only the desktop's grid filters by it.
+  if (IsDesktop()) {
+    database_.UpdateFilterText(unit);
+  }
 
   if (IsDesktop() && changed) {
     observer_.UnitChanged(unit);

@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -143,6 +144,8 @@ void UnitDatabase::CloseFile() {
   }
   recordsToLoad_ = 0;
   image_.clear();
+  pending_.clear();
+  changed_.clear();
 }
 
 bool UnitDatabase::ConnDB() {
@@ -259,6 +262,7 @@ void UnitDatabase::LoadRecords(const CommTrLimit& defaults) {
   // The records' moves below go through WriteAt and keep the image true.
   image_ = records;
   image_.resize(kVersion2FileSize);
+  pending_.assign(kUnitCount, Pending{});
 
   const auto takeRecord = [&](size_t index) {
     const UnitRecordView record(records.data() + index * kUnitRecordSize, kUnitRecordSize);
@@ -304,15 +308,55 @@ void UnitDatabase::WriteAt(uint64_t offset, const void* data, size_t size) {
     throw std::runtime_error("The database is not open");
   }
   const auto* bytes = static_cast<const uint8_t*>(data);
-  const bool imaged = offset + size <= image_.size();
-  if (imaged && std::equal(bytes, bytes + size, image_.begin() + static_cast<ptrdiff_t>(offset))) {
+  if (offset + size > image_.size()) {
+    // Before the load there is no image to hold the bytes in.
+    WriteAll(fd_, offset, data, size, options_.path);
     return;
   }
-  WriteAll(fd_, offset, data, size, options_.path);
-  // Only after the whole write: a failed one leaves the image at the old bytes,
-  // so that the same bytes are tried again next time.
-  if (imaged) {
-    std::copy(bytes, bytes + size, image_.begin() + static_cast<ptrdiff_t>(offset));
+  const auto unit = static_cast<uint16_t>(offset / kUnitRecordSize);
+  const size_t begin = offset % kUnitRecordSize;
+  if (begin + size > kUnitRecordSize) {
+    throw std::logic_error("A database write crosses its record's end");
+  }
+  Pending& pending = pending_[unit];
+  const auto at = image_.begin() + static_cast<ptrdiff_t>(offset);
+  const bool same = std::equal(bytes, bytes + size, at);
+  if (same && pending.begin == pending.end) {
+    return;
+  }
+  std::copy(bytes, bytes + size, at);
+  if (pending.begin == pending.end) {
+    pending = {static_cast<uint8_t>(begin), static_cast<uint8_t>(begin + size)};
+  } else {
+    pending.begin = std::min(pending.begin, static_cast<uint8_t>(begin));
+    pending.end = std::max(pending.end, static_cast<uint8_t>(begin + size));
+  }
+  if (std::find(changed_.begin(), changed_.end(), unit) == changed_.end()) {
+    changed_.push_back(unit);
+  }
+  if (!holding_) {
+    WriteHeld();
+  }
+}
+
+void UnitDatabase::WriteHeld() {
+  std::exception_ptr failure;
+  for (const uint16_t unit : changed_) {
+    Pending& pending = pending_[unit];
+    const uint64_t offset = RecordOffset(unit) + pending.begin;
+    try {
+      WriteAll(fd_, offset, image_.data() + offset, pending.end - pending.begin, options_.path);
+      pending = {};
+    } catch (const std::exception&) {
+      // The bytes stay pending: the record's next change writes them again.
+      if (!failure) {
+        failure = std::current_exception();
+      }
+    }
+  }
+  changed_.clear();
+  if (failure) {
+    std::rethrow_exception(failure);
   }
 }
 

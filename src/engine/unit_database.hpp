@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,9 +16,9 @@
 namespace talvero {
 
 // The unit database Talvero.db: read whole at start-up (a version-1 file of
-// 10,000 records is grown and renumbered once), then written through one field
-// at a time as the unit table changes. The file stays open and locked against
-// other engines from ReadExistDB until this object goes away.
+// 10,000 records is grown and renumbered once), then written through as the
+// unit table changes: one positioned write per changed record and operation. The file stays open
+// and locked against other engines from ReadExistDB until this object goes away.
 class UnitDatabase final : public UnitFieldWriter {
  public:
   struct Options {
@@ -46,8 +47,19 @@ class UnitDatabase final : public UnitFieldWriter {
   bool ReadDB_and_FillU_onStartUp(const CommTrLimit& defaults);
 
   // One positioned write of the field's bytes, none when the file holds them
-  // already; throws std::runtime_error.
+  // already; throws std::runtime_error. Inside WriteTogether the write waits
+  // for the operation's end.
   void WriteUnitField(uint16_t unit, UnitField field) override;
+  // Runs the operation with its writes held, then writes every record it
+  // changed with one positioned write of the record's changed bytes. The held
+  // writes are made also when the operation throws; its own failure is then
+  // the one that goes on. A write that fails is made again with the record's
+  // next change.
+  template <typename Operation>
+  void WriteTogether(Operation&& operation);
+  void WriteFieldsTogether(const std::function<void()>& operation) override {
+    WriteTogether(operation);
+  }
   void UpdateFilterText(uint16_t unit);
   // Empties the slot and zeroes its record. The slot is empty even when the
   // write fails, which throws std::runtime_error for the operator's error box.
@@ -61,7 +73,12 @@ class UnitDatabase final : public UnitFieldWriter {
 
  private:
   void LoadRecords(const CommTrLimit& defaults);
+  // Puts the bytes into the image and marks them for the record's next write;
+  // writes at once unless an operation holds its writes.
   void WriteAt(uint64_t offset, const void* data, size_t size);
+  // Writes the marked bytes of every record changed since the last call;
+  // throws the first failure after trying them all.
+  void WriteHeld();
   void CloseFile();
   bool IsDesktop() const { return options_.host == HostKind::Desktop; }
 
@@ -74,6 +91,39 @@ class UnitDatabase final : public UnitFieldWriter {
   // store the LastMsgTime second the record holds already, and skipping that
   // write saves a system call per frame. Empty before the load.
   std::vector<uint8_t> image_;
+  // Per record, the bytes of the image the file may not hold yet: [begin, end)
+  // within the record, empty when begin == end.
+  struct Pending {
+    uint8_t begin = 0;
+    uint8_t end = 0;
+  };
+  std::vector<Pending> pending_;
+  // The records with pending bytes to write at the next WriteHeld, in the
+  // order of their first change.
+  std::vector<uint16_t> changed_;
+  bool holding_ = false;
 };
+
+template <typename Operation>
+void UnitDatabase::WriteTogether(Operation&& operation) {
+  if (holding_) {
+    operation();
+    return;
+  }
+  holding_ = true;
+  try {
+    operation();
+  } catch (...) {
+    holding_ = false;
+    try {
+      WriteHeld();
+    } catch (const std::exception&) {
+      // Reported by the next write of the record; the operation's failure goes on.
+    }
+    throw;
+  }
+  holding_ = false;
+  WriteHeld();
+}
 
 }  // namespace talvero

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace talvero {
 
@@ -25,6 +26,9 @@ class UnitFieldWriter {
   // Writes the file bytes of one field of one unit from its in-memory record;
   // throws std::runtime_error when the write fails.
   virtual void WriteUnitField(uint16_t unit, UnitField field) = 0;
+  // Runs the operation so that each record its field writes change is
+  // written once, at its end; throws the first write failure.
+  virtual void WriteFieldsTogether(const std::function<void()>& operation) { operation(); }
 };
 
 }  // namespace talvero

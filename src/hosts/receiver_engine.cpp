@@ -74,6 +74,8 @@ ReceiverEngine::ReceiverEngine(boost::asio::io_context& io, const Clock& clock,
   log_->DeferWrites(endOfTurn);
   journal_.SetSyncRequest(endOfTurn);
   transports_.SetBeforeAnswers([this] { EndOfTurn(); });
+  // Alarms wait for the turn's one journal sync rather than a sync per batch.
+  transports_.SetEarlyAnswers([this] { return !journal_.SyncPending(); });
 }
 
 void ReceiverEngine::EndOfTurn() noexcept {

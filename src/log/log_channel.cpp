@@ -86,25 +86,35 @@ void TLog::Add(std::string_view message) {
     // that day's file.
     const TDateTime now = clock_.Now();
     const std::string& stamp = StampAt(now);
-    // The file's bytes: the empty line, if any, the line, its end.
-    std::string text;
-    text.reserve(stamp.size() + kSeparator.size() + message.size() + 2 * kLineEnd.size());
-    if (blankPending_) {
+    // The file's bytes: the empty line, if any, the line, its end. A deferred
+    // line is put together where it waits for the flush, any other in a
+    // buffer the channel keeps: no allocation per line.
+    const bool deferred = static_cast<bool>(flushRequest_);
+    std::string& text = deferred ? HeldFor(now) : line_;
+    const bool first = text.empty();
+    const size_t begin = deferred ? text.size() : 0;
+    text.resize(begin);
+    try {
+      if (blankPending_) {
+        text += kLineEnd;
+      }
+      const size_t lineStart = text.size();
+      text += stamp;
+      text += kSeparator;
+      text += message;
+      if (view_.observer) {
+        view_.observer->ChannelLine(view_.channel, std::string_view(text).substr(lineStart),
+                                    blankPending_);
+      }
       text += kLineEnd;
+    } catch (...) {
+      text.resize(begin);
+      throw;
     }
-    const size_t lineStart = text.size();
-    text += stamp;
-    text += kSeparator;
-    text += message;
-    if (view_.observer) {
-      view_.observer->ChannelLine(view_.channel, std::string_view(text).substr(lineStart),
-                                  blankPending_);
-    }
-    text += kLineEnd;
-    if (flushRequest_) {
-      Hold(now, text);
-    } else {
+    if (!deferred) {
       AppendToFile(now, text);
+    } else if (first) {
+      flushRequest_();
     }
     blankPending_ = false;
     if (view_.observer && view_.indicator) {
@@ -155,29 +165,30 @@ void TLog::Flush() {
   WriteHeld();
 }
 
-void TLog::Hold(TDateTime moment, std::string_view text) {
+std::string& TLog::HeldFor(TDateTime moment) {
   const std::string& path = PathAt(moment);
   if (!held_.empty() && path != heldPath_) {
     WriteHeld();
   }
-  const bool first = held_.empty();
-  if (first) {
+  if (held_.empty()) {
     heldMoment_ = moment;
     heldPath_ = path;
   }
-  held_ += text;
-  if (first) {
-    flushRequest_();
-  }
+  return held_;
 }
 
 void TLog::WriteHeld() {
   if (held_.empty()) {
     return;
   }
-  const std::string text = std::move(held_);
+  // The lines go, written or not; the buffer stays for the next turn's.
+  try {
+    AppendToFile(heldMoment_, held_);
+  } catch (...) {
+    held_.clear();
+    throw;
+  }
   held_.clear();
-  AppendToFile(heldMoment_, text);
 }
 
 void TLog::AppendToFile(TDateTime moment, std::string_view text) {

@@ -62,9 +62,10 @@ class TLog {
 
  private:
   void AppendToFile(TDateTime moment, std::string_view text);
-  // Deferred writes: keeps text for the next flush; lines of another file
-  // (a new day's) go after the waiting ones are written.
-  void Hold(TDateTime moment, std::string_view text);
+  // Deferred writes: the text that waits for the next flush, where a line of
+  // this moment is added; lines of another file (a new day's) go after the
+  // waiting ones are written.
+  std::string& HeldFor(TDateTime moment);
   void WriteHeld();
   // TimeStampText and FilePath of the moment, kept while they stay the same.
   const std::string& StampAt(TDateTime moment);
@@ -92,6 +93,7 @@ class TLog {
   std::string held_;
   TDateTime heldMoment_;
   std::string heldPath_;
+  std::string line_;  // the line being written at once
   std::string stamp_;
   int64_t stampSecond_ = 0;
   std::string path_;

@@ -1,6 +1,8 @@
 #include "log/service_logger.hpp"
 
+#include <cstdio>
 #include <exception>
+#include <string>
 
 #include <fmt/format.h>
 
@@ -34,7 +36,20 @@ void ServiceLogger::FlushWrites() {
 }
 
 void ServiceLogger::LogErr(std::string_view procName, std::string_view failure) {
-  errors_.Add(fmt::format("ERR in {}, Error Msg: {}.", procName, failure));
+  std::string report = fmt::format("ERR in {}, Error Msg: {}.", procName, failure);
+  try {
+    errors_.Add(report);
+    lastOnStandardError_.clear();
+  } catch (const std::exception& e) {
+    // Standard error reaches the system's journal under systemd: the last
+    // place left for a report. A run of the same report is told once, not at
+    // every turn of the loop.
+    if (report != lastOnStandardError_) {
+      std::fprintf(stderr, "%s (not in the \"Errors\" log: %s)\n", report.c_str(), e.what());
+      lastOnStandardError_ = std::move(report);
+    }
+    throw;
+  }
 }
 
 }  // namespace talvero

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "log/host_logger.hpp"
 
 namespace talvero {
@@ -15,9 +17,14 @@ class ServiceLogger final : public HostLogger {
   void LogAllMsg(std::string_view message) override;
   // A failed "Imp_msg" write is raised, and the message does not reach "All msg".
   void LogImpMsg(std::string_view message) override;
+  // A report the "Errors" log cannot take goes to standard error, then the
+  // failure is raised.
   void LogErr(std::string_view procName, std::string_view failure) override;
   void DeferWrites(std::function<void()> request) override;
   void FlushWrites() override;
+
+ private:
+  std::string lastOnStandardError_;
 };
 
 }  // namespace talvero

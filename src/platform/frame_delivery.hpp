@@ -30,6 +30,10 @@ class FrameDelivery {
       beforeAnswers_();
     }
   }
+  // Whether answers may leave before the loop turn ends (AnswerBatch): not
+  // while that would cost a sync the turn's end makes once for all.
+  void SetEarlyAnswers(std::function<bool()> allowed) { earlyAnswers_ = std::move(allowed); }
+  bool EarlyAnswersAllowed() const { return !earlyAnswers_ || earlyAnswers_(); }
   // A failure of the handler is reported with LogErr under eventName.
   void Deliver(const Route& route, std::string_view frame, std::string_view eventName);
   Logger& Log() const { return log_; }
@@ -39,6 +43,7 @@ class FrameDelivery {
   std::mutex& engineLock_;
   FrameHandler handler_;
   std::function<void()> beforeAnswers_;
+  std::function<bool()> earlyAnswers_;
 };
 
 }  // namespace talvero

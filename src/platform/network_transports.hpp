@@ -40,6 +40,10 @@ class NetworkTransports {
   void SetBeforeAnswers(std::function<void()> beforeAnswers) {
     delivery_.SetBeforeAnswers(std::move(beforeAnswers));
   }
+  // FrameDelivery::SetEarlyAnswers.
+  void SetEarlyAnswers(std::function<bool()> allowed) {
+    delivery_.SetEarlyAnswers(std::move(allowed));
+  }
   // Whether the engine's start-up has completed; until then only a forced
   // ActivateSrvPort acts.
   void SetStarted(bool started) { started_ = started; }

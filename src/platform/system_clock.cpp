@@ -11,22 +11,46 @@ namespace {
 // its answer stays the same. One per thread: the clock is shared.
 struct LocalSecond {
   std::time_t seconds = -1;
-  std::tm local{};
+  TDateTime start;  // the second's own time, at millisecond 0
 };
 
-const std::tm& LocalTimeOf(std::time_t seconds) {
-  thread_local LocalSecond cached;
-  if (cached.seconds != seconds) {
-    localtime_r(&seconds, &cached.local);
-    cached.seconds = seconds;
+TDateTime StartOfSecond(std::time_t seconds) {
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  DateTimeParts parts{local.tm_year + 1900,
+                      local.tm_mon + 1,
+                      local.tm_mday,
+                      local.tm_hour,
+                      local.tm_min,
+                      local.tm_sec,
+                      0};
+  // A leap second (tm_sec 60) counts as the last second of its minute.
+  if (parts.second > 59) {
+    parts.second = 59;
   }
-  return cached.local;
+  return EncodeDateTime(parts).value_or(TDateTime{});
 }
 
 }  // namespace
 
 TDateTime SystemClock::Now() const {
-  return LocalDateTime(std::chrono::system_clock::now());
+  const auto now = std::chrono::system_clock::now();
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  if (ms < 0) {
+    return TDateTime{};  // before 1970: no clock of this machine is set so
+  }
+  const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+  thread_local LocalSecond cached;
+  if (cached.seconds != seconds) {
+    cached.start = StartOfSecond(seconds);
+    cached.seconds = seconds;
+  }
+  if (cached.start.IsZero()) {
+    return cached.start;
+  }
+  // Milliseconds add to the second's time as they are: TDateTime counts them.
+  return TDateTime{cached.start.ms + ms % 1000};
 }
 
 TDateTime LocalDateTime(std::chrono::system_clock::time_point moment) {
@@ -34,20 +58,8 @@ TDateTime LocalDateTime(std::chrono::system_clock::time_point moment) {
       std::chrono::duration_cast<std::chrono::milliseconds>(moment.time_since_epoch()).count();
   // Rounded down, also before 1970, so the milliseconds stay in 0..999.
   const int64_t wholeSeconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-  const std::time_t seconds = static_cast<std::time_t>(wholeSeconds);
-  const std::tm& local = LocalTimeOf(seconds);
-  DateTimeParts parts{local.tm_year + 1900,
-                      local.tm_mon + 1,
-                      local.tm_mday,
-                      local.tm_hour,
-                      local.tm_min,
-                      local.tm_sec,
-                      static_cast<int>(ms - wholeSeconds * 1000)};
-  // A leap second (tm_sec 60) counts as the last second of its minute.
-  if (parts.second > 59) {
-    parts.second = 59;
-  }
-  return EncodeDateTime(parts).value_or(TDateTime{});
+  const TDateTime start = StartOfSecond(static_cast<std::time_t>(wholeSeconds));
+  return start.IsZero() ? start : TDateTime{start.ms + (ms - wholeSeconds * 1000)};
 }
 
 }  // namespace talvero

@@ -11,11 +11,12 @@ namespace talvero {
 
 TcpConnection::TcpConnection(boost::asio::ip::tcp::socket socket,
                              const boost::asio::ip::tcp::endpoint& peer, FrameDelivery& delivery,
-                             ClosedHandler onClosed)
+                             std::shared_ptr<AnswerBatch> batch, ClosedHandler onClosed)
     : socket_(std::move(socket)),
       peerAddress_(peer.address().to_string()),
       peerPort_(peer.port()),
       delivery_(delivery),
+      batch_(std::move(batch)),
       onClosed_(std::move(onClosed)) {
   // available() and the follow-up read must never block the event thread.
   boost::system::error_code ignored;
@@ -78,18 +79,20 @@ void TcpConnection::Send(std::string_view data) {
   }
   pendingWrites_.emplace_back(data);
   if (!writing_) {
-    // The first write waits until the loop has handled the events already at
-    // hand, so the answers of one turn leave back to back: a peer that is
-    // woken by the first is still awake for the next, instead of being woken
-    // again for each, which costs the event thread more than the write.
+    // The first write waits for the batch, so the answers of one turn leave
+    // back to back: a peer that is woken by the first is still awake for the
+    // next, instead of being woken again for each, which costs the event
+    // thread more than the write.
     writing_ = true;
     writePosted_ = true;
-    boost::asio::post(socket_.get_executor(), [self = shared_from_this()] {
-      self->writePosted_ = false;
-      if (!self->closed_) {
-        self->WriteHead();
-      }
-    });
+    batch_->Add(shared_from_this());
+  }
+}
+
+void TcpConnection::WriteHeldAnswers() {
+  writePosted_ = false;
+  if (!closed_) {
+    WriteQueued();
   }
 }
 
@@ -131,14 +134,44 @@ void TcpConnection::OnRead(const boost::system::error_code& ec, size_t length) {
     frame = joined;
   }
   delivery_.Deliver(shared_from_this(), frame, "ServerSocket1ClientRead");
+  batch_->WriteIfFull();
   if (!closed_) {
     Read();
   }
 }
 
 void TcpConnection::WriteHead() {
-  writing_ = true;
   delivery_.BeforeAnswersLeave();
+  WriteQueued();
+}
+
+void TcpConnection::WriteQueued() {
+  writing_ = true;
+  // The socket is non-blocking: answers leave in this call as far as it takes
+  // them, and only a rest it cannot take now waits for it to drain. That
+  // spares each answer a write operation and its completion on the loop.
+  while (!pendingWrites_.empty()) {
+    std::string& head = pendingWrites_.front();
+    boost::system::error_code ec;
+    const size_t sent = socket_.send(boost::asio::buffer(head), 0, ec);
+    if (ec == boost::asio::error::would_block || ec == boost::asio::error::try_again) {
+      break;
+    }
+    if (ec) {
+      writing_ = false;
+      Fail(ec);
+      return;
+    }
+    if (sent < head.size()) {
+      head.erase(0, sent);
+      break;
+    }
+    pendingWrites_.pop_front();
+  }
+  if (pendingWrites_.empty()) {
+    writing_ = false;
+    return;
+  }
   boost::asio::async_write(socket_, boost::asio::buffer(pendingWrites_.front()),
                            [self = shared_from_this()](const boost::system::error_code& ec,
                                                        size_t) { self->OnWritten(ec); });

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/transport.hpp"
+#include "platform/answer_batch.hpp"
 #include "platform/asio.hpp"
 #include "platform/frame_delivery.hpp"
 
@@ -26,7 +27,8 @@ class TcpConnection final : public Transport, public std::enable_shared_from_thi
   static constexpr size_t kMaxPendingWrites = 64;
 
   TcpConnection(boost::asio::ip::tcp::socket socket, const boost::asio::ip::tcp::endpoint& peer,
-                FrameDelivery& delivery, ClosedHandler onClosed);
+                FrameDelivery& delivery, std::shared_ptr<AnswerBatch> batch,
+                ClosedHandler onClosed);
 
   // Logs the connect event and starts reading.
   void Start();
@@ -42,13 +44,19 @@ class TcpConnection final : public Transport, public std::enable_shared_from_thi
   // closed, PeerFault while the unit leaves kMaxPendingWrites answers unread.
   void Send(std::string_view data) override;
   std::string PeerAddress() const override { return peerAddress_; }
+  // The batch's turn, after its hook: the answers queued since the connection
+  // joined it leave.
+  void WriteHeldAnswers();
   uint16_t PeerPort() const override { return peerPort_; }
 
  private:
   void Shut(bool logged);
   void Read();
   void OnRead(const boost::system::error_code& ec, size_t length);
+  // Writes the queued answers once what must come first is done: after a
+  // write that waited for the socket, answers queued meanwhile.
   void WriteHead();
+  void WriteQueued();
   void OnWritten(const boost::system::error_code& ec);
   // A socket error: logged with its code, then the connection is closed.
   void Fail(const boost::system::error_code& ec);
@@ -57,12 +65,13 @@ class TcpConnection final : public Transport, public std::enable_shared_from_thi
   const std::string peerAddress_;
   const uint16_t peerPort_;
   FrameDelivery& delivery_;
+  std::shared_ptr<AnswerBatch> batch_;
   ClosedHandler onClosed_;
   // Frames are short; more than this in one read is taken as it waits (OnRead).
   std::array<char, 512> readBuffer_{};
   std::deque<std::string> pendingWrites_;  // the head is in flight while writing_
   bool writing_ = false;
-  bool writePosted_ = false;  // the first write is due once the loop gets to it
+  bool writePosted_ = false;  // held in the batch: the first write is due with it
   bool closed_ = false;
 };
 

@@ -15,7 +15,10 @@ constexpr size_t kAcceptBurst = 1024;
 }  // namespace
 
 TcpListener::TcpListener(boost::asio::io_context& io, uint16_t port, FrameDelivery& delivery)
-    : acceptor_(io), retry_(io), delivery_(delivery) {
+    : acceptor_(io),
+      retry_(io),
+      delivery_(delivery),
+      batch_(std::make_shared<AnswerBatch>(io.get_executor(), delivery)) {
   using boost::asio::ip::tcp;
   acceptor_.open(tcp::v4());
   // Lets a restart bind again while old connections linger in TIME_WAIT; a live
@@ -114,7 +117,7 @@ void TcpListener::Adopt(boost::asio::ip::tcp::socket socket) {
     return;
   }
   auto connection = std::make_shared<TcpConnection>(
-      std::move(socket), peer, delivery_, [weak = weak_from_this()](TcpConnection* closed) {
+      std::move(socket), peer, delivery_, batch_, [weak = weak_from_this()](TcpConnection* closed) {
         if (const auto self = weak.lock()) {
           Metrics().tcpConnectionsOpen -= static_cast<int64_t>(self->connections_.erase(closed));
         }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "platform/answer_batch.hpp"
 #include "platform/asio.hpp"
 #include "platform/frame_delivery.hpp"
 #include "platform/tcp_connection.hpp"
@@ -35,6 +36,7 @@ class TcpListener final : public std::enable_shared_from_this<TcpListener> {
   // so the loop does not spin on the failure.
   boost::asio::steady_timer retry_;
   FrameDelivery& delivery_;
+  std::shared_ptr<AnswerBatch> batch_;  // the answers of every connection
   uint16_t localPort_ = 0;
   std::unordered_map<TcpConnection*, std::shared_ptr<TcpConnection>> connections_;
   bool closed_ = false;

@@ -62,6 +62,13 @@ bool SafePath(std::string_view path) {
   return true;
 }
 
+// Blanks and control characters never come in a target a browser sends, and
+// one that came back in a Location header could end the header.
+bool PlainCharacters(std::string_view target) {
+  return std::none_of(target.begin(), target.end(),
+                      [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F; });
+}
+
 std::string_view NameOf(std::string_view piece) {
   return piece.substr(0, piece.find('='));
 }
@@ -80,6 +87,11 @@ std::optional<std::string> WebTarget::Query(std::string_view name) const {
 std::optional<WebTarget> ParseWebTarget(std::string_view target) {
   const size_t mark = target.find('?');
   const std::string_view rawPath = target.substr(0, mark);
+  // "//host/..." sent back as the Location of the sign-in would lead the
+  // browser to another host.
+  if (!PlainCharacters(target) || rawPath.starts_with("//")) {
+    return std::nullopt;
+  }
   WebTarget parsed;
   std::optional<std::string> path = Decode(rawPath, false);
   if (!path || !SafePath(*path)) {

@@ -20,7 +20,9 @@ struct WebTarget {
 
 // Splits an origin-form target ("/path?a=1&b=2") and decodes its escapes.
 // Refuses anything else: an absolute URL, a bad or NUL escape, a backslash or a
-// "." or ".." segment (no path may climb out of the served tree).
+// "." or ".." segment (no path may climb out of the served tree), a blank or a
+// control character, and a path that begins with "//" (another host's address
+// to a browser).
 std::optional<WebTarget> ParseWebTarget(std::string_view target);
 
 // The target with every query parameter of that name removed, the rest kept as

@@ -9,12 +9,13 @@ constexpr uint8_t kNoDigit = 255;
 }  // namespace
 
 std::string StrToHexText(std::string_view bytes) {
-  std::string text;
-  text.reserve(bytes.size() * 2);
+  // Sized once and filled in place: every received frame is logged so.
+  std::string text(bytes.size() * 2, '\0');
+  char* out = text.data();
   for (const char c : bytes) {
     const auto b = static_cast<uint8_t>(c);
-    text.push_back(kUpperDigits[b >> 4]);
-    text.push_back(kUpperDigits[b & 0x0F]);
+    *out++ = kUpperDigits[b >> 4];
+    *out++ = kUpperDigits[b & 0x0F];
   }
   return text;
 }

@@ -11,7 +11,10 @@
 namespace talvero {
 
 std::string UnitText(uint16_t unitNr) {
-  return fmt::format("{:04X}", unitNr);
+  // Every frame names its unit: four digits by hand cost far less than a format.
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  return {kDigits[unitNr >> 12], kDigits[(unitNr >> 8) & 0xF], kDigits[(unitNr >> 4) & 0xF],
+          kDigits[unitNr & 0xF]};
 }
 
 char NibbleToHexChar(uint8_t nibble) {

@@ -61,24 +61,29 @@ void CommTroubleSupervisor::CheckCommSt() {
     if (InStartUpDelay(now)) {
       return;
     }
-    for (size_t index = 0; index < kUnitCount; ++index) {
-      const auto unit = static_cast<uint16_t>(index);
-      const TUnitStruct& u = tables_.UnitTable[index];
-      if (u.Active == 0 || u.CommTrFlags == kAllLevels) {
-        continue;
-      }
-      const int64_t silence = MinutesOfSilence(u.LastMsgTime, now);
-      const std::string account = IsValidHex4Text(u.Account) ? u.Account.Str() : "FFFF";
-      const CommTrLimit limit = tables_.CommTrLimits[index];
-      for (int level = 1; level <= 3; ++level) {
-        const int32_t threshold = limit[static_cast<size_t>(level - 1)];
-        const auto bit = static_cast<uint8_t>(1u << (level - 1));
-        if (threshold > 0 && (u.CommTrFlags & bit) == 0 && silence >= threshold) {
-          Send_CommTrouble(unit, account, level, threshold);
-        }
+    // A unit past more than one threshold has its flags written once.
+    writer_.WriteFieldsTogether([&] { CheckUnits(now); });
+  });
+}
+
+void CommTroubleSupervisor::CheckUnits(TDateTime now) {
+  for (size_t index = 0; index < kUnitCount; ++index) {
+    const auto unit = static_cast<uint16_t>(index);
+    const TUnitStruct& u = tables_.UnitTable[index];
+    if (u.Active == 0 || u.CommTrFlags == kAllLevels) {
+      continue;
+    }
+    const int64_t silence = MinutesOfSilence(u.LastMsgTime, now);
+    const std::string account = IsValidHex4Text(u.Account) ? u.Account.Str() : "FFFF";
+    const CommTrLimit limit = tables_.CommTrLimits[index];
+    for (int level = 1; level <= 3; ++level) {
+      const int32_t threshold = limit[static_cast<size_t>(level - 1)];
+      const auto bit = static_cast<uint8_t>(1u << (level - 1));
+      if (threshold > 0 && (u.CommTrFlags & bit) == 0 && silence >= threshold) {
+        Send_CommTrouble(unit, account, level, threshold);
       }
     }
-  });
+  }
 }
 
 void CommTroubleSupervisor::Send_CommTrouble(uint16_t unit, std::string_view account, int level,

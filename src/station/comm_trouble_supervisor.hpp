@@ -51,6 +51,7 @@ class CommTroubleSupervisor {
 
  private:
   bool InStartUpDelay(TDateTime now) const;
+  void CheckUnits(TDateTime now);
   void UnitChanged(uint16_t unit);
 
   UnitTables& tables_;

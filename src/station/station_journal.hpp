@@ -45,6 +45,8 @@ class StationJournal final : public LineJournal {
 
   // Makes every write so far durable; throws when the disk refuses.
   void Sync();
+  // Lines written since the last sync wait for it.
+  bool SyncPending() const { return dirty_; }
   bool Dirty() const { return dirty_; }
   // Called once each time the journal gets writes that are not yet durable.
   void SetSyncRequest(std::function<void()> request) { syncRequest_ = std::move(request); }

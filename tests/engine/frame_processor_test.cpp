@@ -521,6 +521,25 @@ TEST_F(FrameProcessorTest, AnAnswerThatCannotBeWrittenStillLetsTheRecordBeUpdate
   EXPECT_EQ(e.Unit(3).Active, 1);
 }
 
+TEST_F(FrameProcessorTest, AnImpMsgLineThatCannotBeWrittenNeitherSilencesNorStopsTheFrame) {
+  auto& e = Engine();
+  e.log.failImpMsg = true;
+  std::string badCrc = Plain(UnitFrame(35, 5, 3));
+  badCrc.back() = static_cast<char>(badCrc.back() ^ 0x5A);
+  e.processor.ProcessRecMsg(tcp, badCrc);
+  EXPECT_EQ(tcp->sent, Lines{Answer(2, Bytes({0, 5, 3, 0, 0, 0}))});
+  EXPECT_EQ(e.log.ErrNames(), Lines{"ProcessRecMsg"});
+
+  // A unit's first frame: its FIRST MSG line fails, its record is still stored.
+  tcp->sent.clear();
+  e.log.Clear();
+  e.processor.ProcessRecMsg(tcp, Plain(UnitFrame(35, 6, 3)));
+  EXPECT_EQ(tcp->sent.size(), 1u);
+  EXPECT_EQ(e.Unit(3).Active, 1);
+  EXPECT_EQ(e.DbRecord(3)[0], 1);
+  EXPECT_EQ(e.log.ErrNames(), (Lines{"ProcessRecMsg", "ProcessRecMsg"}));  // FIRST MSG, Changed IP
+}
+
 // Any bytes of any length, and well-formed frames of every type with random
 // contents: at most one answer each, never a read outside the frame (the
 // sanitizer build watches that), never an exception.

@@ -61,7 +61,8 @@ TEST_F(RecordUpdateTest, TheFirstFrameOfAUnitFillsItsRecordAndTheFile) {
   EXPECT_EQ(u.Port, 4001);
   EXPECT_EQ(u.FirstMsgTime, e.time.Now());
   EXPECT_EQ(u.LastMsgTime, e.time.Now());
-  EXPECT_NE(u.FilterText.find("10.0.0.5:4001"), std::string::npos) << u.FilterText;
+  // Only the desktop's grid filters by it.
+  EXPECT_TRUE(u.FilterText.empty()) << u.FilterText;
 
   const Record record = e.DbRecord(5);
   EXPECT_EQ(record[0], 1);
@@ -72,6 +73,11 @@ TEST_F(RecordUpdateTest, TheFirstFrameOfAUnitFillsItsRecordAndTheFile) {
   EXPECT_EQ(Field(record, 23, 4), DbSeconds(e.time.Now()));
   EXPECT_EQ(Field(record, 5, 8), 0u);
   EXPECT_EQ(e.DbRecord(4), Record(40, 0));
+
+  auto& desktop = Engine(HostKind::Desktop);
+  desktop.processor.ProcessRecMsg(tcp, Ping(5));
+  EXPECT_NE(desktop.Unit(5).FilterText.find("10.0.0.5:4001"), std::string::npos)
+      << desktop.Unit(5).FilterText;
 }
 
 TEST_F(RecordUpdateTest, AddressTransportAndLastTimeFollowTheUnitsFrames) {

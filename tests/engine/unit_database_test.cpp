@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -603,6 +604,109 @@ TEST(WriteUnitField, TriesAFailedWriteAgainWithTheSameBytes) {
 
   host.db.WriteUnitField(kUnit, UnitField::Active);
   EXPECT_EQ(RecordOf(ReadFileBytes(path), kUnit)[0], 1);
+}
+
+// Write system calls of this process so far (pwrite among them).
+uint64_t WriteCalls() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  uint64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "syscw:") {
+      return value;
+    }
+  }
+  ADD_FAILURE() << "no syscw in /proc/self/io";
+  return 0;
+}
+
+// A frame that changes several fields of its unit, and the flags of another.
+void ChangeTwoUnits(DbHost& host) {
+  TUnitStruct& u = host.Unit(0x0101);
+  u.Active = 1;
+  host.db.WriteUnitField(0x0101, UnitField::Active);
+  u.FirstMsgTime = At(2024, 5, 6, 7, 8, 9);
+  host.db.WriteUnitField(0x0101, UnitField::FirstMsgTime);
+  u.IP = "10.1.2.3";
+  u.Port = 5000;
+  host.db.WriteUnitField(0x0101, UnitField::Address);
+  host.Unit(0x0202).CommTrFlags = 3;
+  host.db.WriteUnitField(0x0202, UnitField::CommTrFlags);
+  u.LastMsgTime = At(2024, 5, 6, 7, 8, 10);
+  host.db.WriteUnitField(0x0101, UnitField::LastMsgTime);
+  u.GsmLevel = '7';
+  host.db.WriteUnitField(0x0101, UnitField::GsmLevel);
+}
+
+TEST(WriteTogether, WritesEachChangedRecordOnceWithTheBytesOfSingleWrites) {
+  talvero::testing::TempDir dir;
+  DbHost single(dir.path() / "single.db");
+  ASSERT_TRUE(single.Start());
+  ChangeTwoUnits(single);
+
+  DbHost together(dir.path() / "together.db");
+  ASSERT_TRUE(together.Start());
+  const uint64_t before = WriteCalls();
+  together.db.WriteTogether([&] {
+    ChangeTwoUnits(together);
+    EXPECT_EQ(ReadFileBytes(dir.path() / "together.db"), Bytes(kVersion2FileSize));
+  });
+  EXPECT_EQ(WriteCalls() - before, 2u);
+  EXPECT_TRUE(ReadFileBytes(dir.path() / "together.db") == ReadFileBytes(dir.path() / "single.db"));
+
+  // Nothing changed: nothing written.
+  const uint64_t again = WriteCalls();
+  together.db.WriteTogether([&] { ChangeTwoUnits(together); });
+  EXPECT_EQ(WriteCalls(), again);
+}
+
+TEST(WriteTogether, WritesWhatAFailingOperationChangedAndLetsItsFailureGoOn) {
+  talvero::testing::TempDir dir;
+  const fs::path path = dir.path() / "Talvero.db";
+  DbHost host(path);
+  ASSERT_TRUE(host.Start());
+  EXPECT_THROW(host.db.WriteTogether([&] {
+    host.Unit(9).Active = 1;
+    host.db.WriteUnitField(9, UnitField::Active);
+    throw std::logic_error("the operation's own failure");
+  }),
+               std::logic_error);
+  EXPECT_EQ(RecordOf(ReadFileBytes(path), 9)[0], 1);
+}
+
+TEST(WriteTogether, TriesEveryRecordAndWritesAFailedOneWithItsNextChange) {
+  talvero::testing::TempDir dir;
+  const fs::path path = dir.path() / "Talvero.db";
+  DbHost host(path);
+  ASSERT_TRUE(host.Start());
+  constexpr uint16_t kFar = 0xF000;  // beyond the first megabyte
+  constexpr uint16_t kNear = 0x0010;
+
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = before;
+  small.rlim_cur = 1 << 20;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  EXPECT_THROW(host.db.WriteTogether([&] {
+    host.Unit(kFar).Active = 1;
+    host.db.WriteUnitField(kFar, UnitField::Active);
+    host.Unit(kNear).Active = 1;
+    host.db.WriteUnitField(kNear, UnitField::Active);
+  }),
+               std::runtime_error);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &before), 0);
+  std::signal(SIGXFSZ, oldHandler);
+  Bytes file = ReadFileBytes(path);
+  EXPECT_EQ(RecordOf(file, kNear)[0], 1);
+  EXPECT_EQ(RecordOf(file, kFar)[0], 0);
+
+  // The record's next change carries the bytes that did not reach the file.
+  host.Unit(kFar).GsmLevel = '4';
+  host.db.WriteTogether([&] { host.db.WriteUnitField(kFar, UnitField::GsmLevel); });
+  file = ReadFileBytes(path);
+  EXPECT_EQ(RecordOf(file, kFar)[0], 1);
+  EXPECT_EQ(RecordOf(file, kFar)[34], '4');
 }
 
 TEST(WriteUnitField, RefusesAnImeiThatIsNoNumber) {

@@ -59,5 +59,19 @@ TEST_F(ServiceLoggerTest, FailedAllMsgWriteRaisesWhenErrorsCannotBeWrittenEither
   EXPECT_THROW(logger.LogAllMsg("nowhere"), std::runtime_error);
 }
 
+TEST_F(ServiceLoggerTest, AReportTheErrorsLogCannotTakeGoesToStandardErrorOncePerRun) {
+  BlockFolder(home / "Log_Service");
+  ::testing::internal::CaptureStderr();
+  for (int turn = 0; turn < 3; ++turn) {
+    EXPECT_THROW(logger.LogErr("FlushWrites", "disk gone"), std::runtime_error);
+  }
+  EXPECT_THROW(logger.LogErr("StationJournal", "disk gone"), std::runtime_error);
+  const std::string told = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(told.find("ERR in FlushWrites, Error Msg: disk gone. (not in the \"Errors\" log: "), 0u)
+      << told;
+  EXPECT_EQ(told.find("ERR in FlushWrites", 1), std::string::npos) << told;
+  EXPECT_NE(told.find("ERR in StationJournal, Error Msg: disk gone."), std::string::npos) << told;
+}
+
 }  // namespace
 }  // namespace talvero

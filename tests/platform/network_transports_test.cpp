@@ -9,8 +9,12 @@
 #include <future>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "log/separated.hpp"
+#include "platform/answer_batch.hpp"
 #include "platform/asio.hpp"
 #include "run_until.hpp"
 #include "support/recording_logger.hpp"
@@ -360,6 +364,48 @@ TEST_F(NetworkTransportsTest, AnswersOfATurnLeaveAfterTheHookThatFollowsTheirFra
   frames.back().route.lock()->Send("later");
   EXPECT_EQ(events, std::vector<std::string>{"before"});
   EXPECT_EQ(ReadUdp(second), "later");
+}
+
+// A turn with answers for more connections than a batch holds sends them in
+// batches, each after the hook, instead of holding every answer to its end;
+// unless early answers are refused (a journal sync is due), when all wait for
+// the one hook at the turn's end.
+TEST_F(NetworkTransportsTest, ALongTurnsAnswersLeaveInBatchesEachAfterTheHook) {
+  for (const bool early : {true, false}) {
+    SCOPED_TRACE(early ? "early answers allowed" : "early answers refused");
+    std::vector<std::string> events;
+    react = [&](const Route& route, std::string_view frame) {
+      events.push_back("frame");
+      route->Send("re:" + std::string(frame));
+    };
+    transports.SetBeforeAnswers([&] { events.push_back("before"); });
+    transports.SetEarlyAnswers([early] { return early; });
+    transports.ActivateSrvPort(true);
+    constexpr size_t kUnits = AnswerBatch::kMaxHeld + 6;
+    std::vector<tcp::socket> units;
+    for (size_t u = 0; u < kUnits; ++u) {
+      units.push_back(ConnectAndWait());
+    }
+    events.clear();
+    for (auto& unit : units) {
+      boost::asio::write(unit, boost::asio::buffer(std::string("x")));
+    }
+    // Every frame waits before the loop runs again, so one turn takes them all.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (auto& unit : units) {
+      EXPECT_EQ(ReadTcp(unit, 4), "re:x");
+    }
+    std::vector<size_t> hooks;
+    for (size_t at = 0; at < events.size(); ++at) {
+      if (events[at] == "before") {
+        hooks.push_back(at);
+      }
+    }
+    const std::vector<size_t> expected =
+        early ? std::vector<size_t>{AnswerBatch::kMaxHeld, kUnits + 1}
+              : std::vector<size_t>{kUnits};
+    EXPECT_EQ(hooks, expected);
+  }
 }
 
 TEST_F(NetworkTransportsTest, UdpDatagramBeyondTheBufferIsDropped) {

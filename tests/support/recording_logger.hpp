@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,9 @@ class RecordingLogger final : public Logger {
     entries.push_back({Kind::All, std::string(message)});
   }
   void LogImpMsg(std::string_view message) override {
+    if (failImpMsg) {
+      throw std::runtime_error("Imp_msg.log: No space left on device");
+    }
     entries.push_back({Kind::Imp, std::string(message)});
   }
   void LogErr(std::string_view procName, std::string_view failure) override {
@@ -40,6 +44,7 @@ class RecordingLogger final : public Logger {
   void Clear() { entries.clear(); }
 
   std::vector<Entry> entries;
+  bool failImpMsg = false;  // LogImpMsg throws, as a full disk makes it
 };
 
 }  // namespace talvero::testing
