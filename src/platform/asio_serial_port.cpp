@@ -3,22 +3,18 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
-#include <array>
-#include <deque>
-
 #include "base/guard.hpp"
 #include "platform/asio.hpp"
-#include "platform/chunk_assembler.hpp"
 #include "platform/serial_device_path.hpp"
+#include "platform/station_stream_session.hpp"
 
 namespace talvero {
 
-// One opening of a device. Completion handlers keep it alive and look at
-// closed_ first, so once it is shut nothing reaches the port object again.
-class AsioSerialPort::Session : public std::enable_shared_from_this<Session> {
+// One opening of a device.
+class AsioSerialPort::Session : public StationStreamSession<Session, boost::asio::serial_port> {
  public:
   Session(boost::asio::io_context& io, std::string name, AsioSerialPort& owner)
-      : name_(std::move(name)), port_(io), quietTimer_(io), owner_(owner) {}
+      : StationStreamSession(io), name_(std::move(name)), owner_(owner) {}
 
   bool OpenDevice(const std::filesystem::path& path);
   void StartReading() { Read(); }
@@ -28,9 +24,8 @@ class AsioSerialPort::Session : public std::enable_shared_from_this<Session> {
   const std::string& Name() const { return name_; }
 
  private:
-  void Read();
-  void OnRead(const boost::system::error_code& ec, size_t length);
-  void ArmQuietTimer();
+  friend class StationStreamSession<Session, boost::asio::serial_port>;
+
   void WriteHead();
   // The device is gone: close, hand over what it had already sent, tell the owner.
   void Vanish();
@@ -38,43 +33,36 @@ class AsioSerialPort::Session : public std::enable_shared_from_this<Session> {
   bool Deliver(std::string_view chunk);
 
   const std::string name_;
-  boost::asio::serial_port port_;
-  boost::asio::steady_timer quietTimer_;
   AsioSerialPort& owner_;
-  ChunkAssembler assembler_;
-  std::array<char, 1024> readBuffer_{};
-  std::deque<std::string> pendingWrites_;  // the head is in flight while writing_
-  bool writing_ = false;
-  bool closed_ = false;
 };
 
 bool AsioSerialPort::Session::OpenDevice(const std::filesystem::path& path) {
   using boost::asio::serial_port_base;
   boost::system::error_code ec;
   // Asio opens non-blocking without a controlling terminal and sets raw mode.
-  port_.open(path.string(), ec);
+  stream_.open(path.string(), ec);
   if (ec) {
     return false;
   }
-  port_.set_option(serial_port_base::baud_rate(9600), ec);
+  stream_.set_option(serial_port_base::baud_rate(9600), ec);
   if (!ec) {
-    port_.set_option(serial_port_base::character_size(8), ec);
+    stream_.set_option(serial_port_base::character_size(8), ec);
   }
   if (!ec) {
-    port_.set_option(serial_port_base::parity(serial_port_base::parity::none), ec);
+    stream_.set_option(serial_port_base::parity(serial_port_base::parity::none), ec);
   }
   if (!ec) {
-    port_.set_option(serial_port_base::stop_bits(serial_port_base::stop_bits::one), ec);
+    stream_.set_option(serial_port_base::stop_bits(serial_port_base::stop_bits::one), ec);
   }
   if (!ec) {
-    port_.set_option(serial_port_base::flow_control(serial_port_base::flow_control::none), ec);
+    stream_.set_option(serial_port_base::flow_control(serial_port_base::flow_control::none), ec);
   }
   if (ec) {
     boost::system::error_code ignored;
-    port_.close(ignored);
+    stream_.close(ignored);
     return false;
   }
-  const int fd = port_.native_handle();
+  const int fd = stream_.native_handle();
   // Pseudo-terminals and some adapters have no modem lines; that is no failure.
   int lines = TIOCM_DTR | TIOCM_RTS;
   (void)::ioctl(fd, TIOCMBIS, &lines);
@@ -98,63 +86,13 @@ void AsioSerialPort::Session::Shut() {
   if (closed_) {
     return;
   }
-  closed_ = true;
-  boost::system::error_code ignored;
-  quietTimer_.cancel();
-  // The pending writes stay: an aborted write may still refer to its buffer.
-  port_.close(ignored);
-}
-
-void AsioSerialPort::Session::Read() {
-  port_.async_read_some(boost::asio::buffer(readBuffer_),
-                        [self = shared_from_this()](const boost::system::error_code& ec,
-                                                    size_t length) { self->OnRead(ec, length); });
-}
-
-void AsioSerialPort::Session::OnRead(const boost::system::error_code& ec, size_t length) {
-  if (closed_) {
-    return;
-  }
-  if (ec) {
-    Vanish();
-    return;
-  }
-  const auto full = assembler_.Add(std::string_view(readBuffer_.data(), length),
-                                   std::chrono::steady_clock::now());
-  for (const auto& chunk : full) {
-    if (!Deliver(chunk)) {
-      return;
-    }
-  }
-  ArmQuietTimer();
-  Read();
-}
-
-void AsioSerialPort::Session::ArmQuietTimer() {
-  const auto due = assembler_.QuietDue();
-  if (!due) {
-    return;
-  }
-  // Re-arming cancels the wait before; a wait that had already finished finds
-  // the input not quiet yet and arms again.
-  quietTimer_.expires_at(*due);
-  quietTimer_.async_wait([self = shared_from_this()](const boost::system::error_code& ec) {
-    if (ec || self->closed_) {
-      return;
-    }
-    if (auto chunk = self->assembler_.TakeIfQuiet(std::chrono::steady_clock::now())) {
-      if (!self->Deliver(*chunk)) {
-        return;
-      }
-    }
-    self->ArmQuietTimer();
-  });
+  ShutStream();
 }
 
 void AsioSerialPort::Session::WriteHead() {
   writing_ = true;
   boost::asio::async_write(
-      port_, boost::asio::buffer(pendingWrites_.front()),
+      stream_, boost::asio::buffer(pendingWrites_.front()),
       [self = shared_from_this()](const boost::system::error_code& ec, size_t) {
         self->writing_ = false;
         if (self->closed_) {

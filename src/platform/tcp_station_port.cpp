@@ -3,25 +3,20 @@
 #include <fmt/format.h>
 #include <netinet/tcp.h>
 
-#include <array>
-#include <deque>
-
 #include "base/guard.hpp"
 #include "platform/asio.hpp"
-#include "platform/chunk_assembler.hpp"
 #include "platform/host_name.hpp"
+#include "platform/station_stream_session.hpp"
 
 namespace talvero {
 
 using boost::asio::ip::tcp;
 
-// One connection, from the first try to its end. Completion handlers keep it
-// alive and look at closed_ first, so once it is shut nothing reaches the port
-// object again.
-class TcpStationPort::Session : public std::enable_shared_from_this<Session> {
+// One connection, from the first try to its end.
+class TcpStationPort::Session : public StationStreamSession<Session, tcp::socket> {
  public:
   Session(boost::asio::io_context& io, TcpStationPort& owner)
-      : resolver_(io), socket_(io), deadline_(io), quietTimer_(io), owner_(owner) {}
+      : StationStreamSession(io), resolver_(io), deadline_(io), owner_(owner) {}
 
   void Connect(const std::string& host, uint16_t port);
   void Write(std::string_view bytes);
@@ -30,28 +25,20 @@ class TcpStationPort::Session : public std::enable_shared_from_this<Session> {
   bool Closed() const { return closed_; }
 
  private:
+  friend class StationStreamSession<Session, tcp::socket>;
+
   void OnConnect(const boost::system::error_code& ec);
-  void Read();
-  void OnRead(const boost::system::error_code& ec, size_t length);
-  void ArmQuietTimer();
   void WriteHead();
   // The connection is gone: hand over what it had already sent, tell the owner.
   void Vanish();
   bool Deliver(std::string_view chunk);
 
   tcp::resolver resolver_;
-  tcp::socket socket_;
   // The connect's and then each write's time limit.
   boost::asio::steady_timer deadline_;
-  boost::asio::steady_timer quietTimer_;
   TcpStationPort& owner_;
-  ChunkAssembler assembler_;
-  std::array<char, 1024> readBuffer_{};
-  std::deque<std::string> pendingWrites_;  // the head is in flight while writing_
   size_t pendingBytes_ = 0;
-  bool writing_ = false;
   bool connected_ = false;
-  bool closed_ = false;
 };
 
 void TcpStationPort::Session::Connect(const std::string& host, uint16_t port) {
@@ -72,7 +59,7 @@ void TcpStationPort::Session::Connect(const std::string& host, uint16_t port) {
                               return;
                             }
                             boost::asio::async_connect(
-                                self->socket_, results,
+                                self->stream_, results,
                                 [self](const boost::system::error_code& connectEc,
                                        const tcp::endpoint&) { self->OnConnect(connectEc); });
                           });
@@ -89,18 +76,18 @@ void TcpStationPort::Session::OnConnect(const boost::system::error_code& ec) {
   deadline_.cancel();
   boost::system::error_code ignored;
   // A line is a few dozen bytes and its answer is awaited: no coalescing.
-  socket_.set_option(tcp::no_delay(true), ignored);
-  socket_.set_option(boost::asio::socket_base::keep_alive(true), ignored);
+  stream_.set_option(tcp::no_delay(true), ignored);
+  stream_.set_option(boost::asio::socket_base::keep_alive(true), ignored);
   // A peer that vanishes (cable, power) is found within about a minute, and
   // bytes it does not acknowledge for kWriteTimeout end the connection.
   using KeepIdle = boost::asio::detail::socket_option::integer<IPPROTO_TCP, TCP_KEEPIDLE>;
   using KeepInterval = boost::asio::detail::socket_option::integer<IPPROTO_TCP, TCP_KEEPINTVL>;
   using KeepCount = boost::asio::detail::socket_option::integer<IPPROTO_TCP, TCP_KEEPCNT>;
   using UserTimeout = boost::asio::detail::socket_option::integer<IPPROTO_TCP, TCP_USER_TIMEOUT>;
-  socket_.set_option(KeepIdle(30), ignored);
-  socket_.set_option(KeepInterval(10), ignored);
-  socket_.set_option(KeepCount(3), ignored);
-  socket_.set_option(
+  stream_.set_option(KeepIdle(30), ignored);
+  stream_.set_option(KeepInterval(10), ignored);
+  stream_.set_option(KeepCount(3), ignored);
+  stream_.set_option(
       UserTimeout(static_cast<int>(std::chrono::milliseconds(kWriteTimeout).count())), ignored);
   connected_ = true;
   Read();
@@ -115,7 +102,7 @@ void TcpStationPort::Session::Write(std::string_view bytes) {
   // much waiting means the peer has stopped reading.
   // It is told after the write returns, as every other loss is.
   if (pendingBytes_ + bytes.size() > kMaxQueuedBytes) {
-    boost::asio::post(socket_.get_executor(), [self = shared_from_this()] {
+    boost::asio::post(stream_.get_executor(), [self = shared_from_this()] {
       if (!self->closed_) {
         self->Vanish();
       }
@@ -133,57 +120,9 @@ void TcpStationPort::Session::Shut() {
   if (closed_) {
     return;
   }
-  closed_ = true;
-  boost::system::error_code ignored;
   resolver_.cancel();
   deadline_.cancel();
-  quietTimer_.cancel();
-  // The pending writes stay: an aborted write may still refer to its buffer.
-  socket_.close(ignored);
-}
-
-void TcpStationPort::Session::Read() {
-  socket_.async_read_some(boost::asio::buffer(readBuffer_),
-                          [self = shared_from_this()](const boost::system::error_code& ec,
-                                                      size_t length) { self->OnRead(ec, length); });
-}
-
-void TcpStationPort::Session::OnRead(const boost::system::error_code& ec, size_t length) {
-  if (closed_) {
-    return;
-  }
-  if (ec) {
-    Vanish();
-    return;
-  }
-  const auto full = assembler_.Add(std::string_view(readBuffer_.data(), length),
-                                   std::chrono::steady_clock::now());
-  for (const auto& chunk : full) {
-    if (!Deliver(chunk)) {
-      return;
-    }
-  }
-  ArmQuietTimer();
-  Read();
-}
-
-void TcpStationPort::Session::ArmQuietTimer() {
-  const auto due = assembler_.QuietDue();
-  if (!due) {
-    return;
-  }
-  quietTimer_.expires_at(*due);
-  quietTimer_.async_wait([self = shared_from_this()](const boost::system::error_code& ec) {
-    if (ec || self->closed_) {
-      return;
-    }
-    if (auto chunk = self->assembler_.TakeIfQuiet(std::chrono::steady_clock::now())) {
-      if (!self->Deliver(*chunk)) {
-        return;
-      }
-    }
-    self->ArmQuietTimer();
-  });
+  ShutStream();
 }
 
 void TcpStationPort::Session::WriteHead() {
@@ -195,7 +134,7 @@ void TcpStationPort::Session::WriteHead() {
     }
   });
   boost::asio::async_write(
-      socket_, boost::asio::buffer(pendingWrites_.front()),
+      stream_, boost::asio::buffer(pendingWrites_.front()),
       [self = shared_from_this()](const boost::system::error_code& ec, size_t) {
         self->writing_ = false;
         if (self->closed_) {
