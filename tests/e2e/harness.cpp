@@ -10,7 +10,9 @@
 
 #include <stdexcept>
 #include <thread>
+
 #include <utility>
+#include "support/file_bytes.hpp"
 
 extern char** environ;
 
@@ -180,6 +182,22 @@ void StationPty::Write(const std::string& bytes) {
   if (write(master_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
     throw std::runtime_error("cannot write to the pseudo-terminal");
   }
+}
+
+std::string ServiceAllMsgLog(const std::filesystem::path& home) {
+  std::string text;
+  const auto folder = home / "Log_Service" / "All msg";
+  if (std::filesystem::exists(folder)) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      text += testing::ReadFile(entry.path());
+    }
+  }
+  return text;
+}
+
+bool ServiceListensOnBoth(const std::filesystem::path& home, uint16_t port) {
+  return ServiceAllMsgLog(home).find("Server Listen UDP Port " + std::to_string(port)) !=
+         std::string::npos;
 }
 
 }  // namespace talvero::e2e

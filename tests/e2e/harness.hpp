@@ -14,6 +14,11 @@
 
 namespace talvero::e2e {
 
+// The service host's "All msg" log below home, its daily files one after the other.
+std::string ServiceAllMsgLog(const std::filesystem::path& home);
+// Both transports are up once the UDP server's line is in that log.
+bool ServiceListensOnBoth(const std::filesystem::path& home, uint16_t port);
+
 using testing::FreePort;
 using testing::UnitSocket;
 

@@ -45,16 +45,7 @@ class ServiceHost : public ::testing::Test {
         Output(), extraEnv);
   }
 
-  std::string AllMsgLog() const {
-    std::string text;
-    const auto folder = Home() / "Log_Service" / "All msg";
-    if (std::filesystem::exists(folder)) {
-      for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        text += ReadFile(entry.path());
-      }
-    }
-    return text;
-  }
+  std::string AllMsgLog() const { return ServiceAllMsgLog(Home()); }
 
   bool Listening() const {
     UnitSocket probe(UnitSocket::Kind::Tcp, port_);
@@ -62,9 +53,7 @@ class ServiceHost : public ::testing::Test {
   }
 
   // Both transports are up once the UDP server's line is in the log.
-  bool ListeningOnBoth() const {
-    return AllMsgLog().find("Server Listen UDP Port " + std::to_string(port_)) != std::string::npos;
-  }
+  bool ListeningOnBoth() const { return ServiceListensOnBoth(Home(), port_); }
 
   // Unit 0012 reports event 1130, group 01, zone 005 for account 1234; gives its answer.
   std::optional<std::string> SendAlarmOverUdp() const {

@@ -101,20 +101,9 @@ class ReceiverOptions : public ::testing::Test {
     return std::filesystem::exists(path) ? ReadFile(path) : std::string();
   }
 
-  std::string AllMsgLog() const {
-    std::string text;
-    const auto folder = Home() / "Log_Service" / "All msg";
-    if (std::filesystem::exists(folder)) {
-      for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        text += ReadFile(entry.path());
-      }
-    }
-    return text;
-  }
+  std::string AllMsgLog() const { return ServiceAllMsgLog(Home()); }
 
-  bool ListeningOnBoth() const {
-    return AllMsgLog().find("Server Listen UDP Port " + std::to_string(port_)) != std::string::npos;
-  }
+  bool ListeningOnBoth() const { return ServiceListensOnBoth(Home(), port_); }
 
   // Unit 0012 reports event 1130 of group 01 in the zone; true once it is acknowledged.
   bool SendAlarmInZone(const std::string& zone) const {
