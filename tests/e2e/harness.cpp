@@ -10,8 +10,8 @@
 
 #include <stdexcept>
 #include <thread>
-
 #include <utility>
+
 #include "support/file_bytes.hpp"
 
 extern char** environ;
