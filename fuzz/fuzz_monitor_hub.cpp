@@ -69,7 +69,8 @@ struct Monitor {
   testing::VirtualTime time{testing::At(2024, 3, 7, 9, 0, 0)};
   MonitorState state{
       [this](std::function<void()> task) { boost::asio::post(io, std::move(task)); }};
-  ReceiverEngine engine{io, time, time, state, {HostKind::Desktop, (home.path() / "dev").string()}};
+  ReceiverEngine engine{
+      io, time, time, state, {HostKind::Desktop, (home.path() / "dev").string(), std::nullopt}};
   CheckingOutlet outlet;
   bool closed = false;
   MonitorHub hub{
