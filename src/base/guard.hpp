@@ -27,4 +27,15 @@ bool Guarded(Logger& log, std::string_view procName, Body&& body) noexcept {
   return false;
 }
 
+// Calls a handler the owner may not have set, within the boundary of procName.
+template <class Handler, class... Args>
+void GuardedCall(Logger& log, std::string_view procName, const Handler& handler,
+                 Args&&... args) noexcept {
+  Guarded(log, procName, [&] {
+    if (handler) {
+      handler(std::forward<Args>(args)...);
+    }
+  });
+}
+
 }  // namespace talvero

@@ -172,19 +172,11 @@ void AsioSerialPort::Write(std::string_view bytes) {
 }
 
 void AsioSerialPort::DeviceLost(const std::string& name) {
-  Guarded(log_, "SerialPortLost", [&] {
-    if (onLoss_) {
-      onLoss_(name);
-    }
-  });
+  GuardedCall(log_, "SerialPortLost", onLoss_, name);
 }
 
 void AsioSerialPort::DeliverChunk(std::string_view chunk) {
-  Guarded(log_, "SerialPortChunk", [&] {
-    if (onChunk_) {
-      onChunk_(chunk);
-    }
-  });
+  GuardedCall(log_, "SerialPortChunk", onChunk_, chunk);
 }
 
 }  // namespace talvero

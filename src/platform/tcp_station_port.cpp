@@ -217,27 +217,15 @@ SerialPort::LogNames TcpStationPort::NamesFor(const std::string& /*name*/) const
 }
 
 void TcpStationPort::Connected() {
-  Guarded(log_, "StationConnectionOpened", [&] {
-    if (onOpen_) {
-      onOpen_();
-    }
-  });
+  GuardedCall(log_, "StationConnectionOpened", onOpen_);
 }
 
 void TcpStationPort::Lost() {
-  Guarded(log_, "SerialPortLost", [&] {
-    if (onLoss_) {
-      onLoss_(address_);
-    }
-  });
+  GuardedCall(log_, "SerialPortLost", onLoss_, address_);
 }
 
 void TcpStationPort::DeliverChunk(std::string_view chunk) {
-  Guarded(log_, "SerialPortChunk", [&] {
-    if (onChunk_) {
-      onChunk_(chunk);
-    }
-  });
+  GuardedCall(log_, "SerialPortChunk", onChunk_, chunk);
 }
 
 }  // namespace talvero
